@@ -1,0 +1,6 @@
+// What the scheduler's modules share.
+#pragma once
+
+#include <windows.h>
+
+extern HINSTANCE g_instance;

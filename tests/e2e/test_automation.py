@@ -1,0 +1,154 @@
+"""The test bed itself: wauto drives real windows of a stand-in program, fails with the right exit
+code and message, and the harness keeps every wait bounded."""
+import os
+import re
+import time
+
+import pytest
+
+import harness
+
+DEMO = 'wait --title "Demo dialog"'
+
+
+@pytest.fixture
+def demo(prefix):
+    """The demonstration dialog, shown and ready."""
+    prefix.install_test_program("demodlg.exe")
+    program = prefix.start("demodlg.exe", "dialog")
+    prefix.wauto(DEMO)
+    return program
+
+
+def test_lists_the_controls_of_a_dialog(prefix, demo):
+    found = prefix.wauto(DEMO, "list")
+    assert [w[1:4] for w in found.windows] == [("#32770", "Demo dialog", True)]
+    assert found.windows[0][5].lower() == "demodlg.exe"
+    controls = {(id_, cls): (text, visible, enabled) for _, id_, cls, text, visible, enabled in found.controls}
+    assert controls[(101, "Edit")] == ("", True, True)
+    assert controls[(102, "Button")] == ("A&gree", True, True)
+    assert controls[(106, "Button")] == ("Locked", True, False), "a disabled button is listed as disabled"
+    assert (103, "ComboBox") in controls and (1, "Button") in controls and (2, "Button") in controls
+
+
+def test_changes_reach_the_program_as_a_user_would_make_them(prefix, demo):
+    found = prefix.wauto(DEMO, "settext --id 101 Ada", "check --text Agree", "expect --id 108 --value 'agree clicked'",
+                         "select --id 103 --item Blue", "expect --id 108 --value 'colour Blue'",
+                         "click --text Apply", "expect --id 107 --has name=", "items --id 103")
+    assert found.texts == ["agree clicked", "colour Blue", "name=Ada agree=1 colour=Blue"]
+    assert found.of_kind("item") == [["0", "Red", "-"], ["1", "Green", "-"], ["2", "Blue", "selected"]]
+    # A three-state box goes through each state; uncheck clears it.
+    states = prefix.wauto(DEMO, "check --id 102 --state 2", "checked --id 102", "select --id 103 --item-index 0",
+                          "uncheck --id 102", "checked --id 102", "click --id 104 --command", "expect --id 107 --has =")
+    assert states.of_kind("check") == [["2"], ["0"]]
+    assert states.texts[-1] == "name=Ada agree=0 colour=Red"
+    # Tabs and backslashes travel escaped in wauto's records.
+    odd = prefix.wauto(DEMO, ["settext", "--id", "101", "C:\\tab\there"], "text --id 101")
+    assert odd.texts == ["C:\\tab\there"]
+    prefix.wauto(DEMO, "click --text OK", "closed")
+    assert demo.wait(10) == 1, "OK ends the dialog with IDOK"
+
+
+def test_keys_type_text_and_reach_mnemonics_and_default_buttons(prefix, demo):
+    typed = prefix.wauto(DEMO, "keys --id 101 'a{{b}'", "text --id 101", "keys {Alt+A}", "expect --id 107 --has name=")
+    assert typed.texts == ["a{b}", "name=a{b} agree=0 colour=none"]
+    real = prefix.wauto(DEMO, "keys --input {Alt+n}{End}-x", "expect --id 101 --value a{b}-x", "keys --input {Alt+g}",
+                        "checked --id 102")
+    assert real.of_kind("check") == [["1"]], "Alt+G through real input clicks the check box"
+    prefix.wauto(DEMO, "keys {Esc}", "closed")
+    assert demo.wait(10) == 2, "Esc ends the dialog with IDCANCEL"
+
+
+def test_a_click_that_opens_a_modal_box_returns_at_once(prefix, demo):
+    started = time.monotonic()
+    prefix.wauto(DEMO, "click --text Ask", "wait --title Question", "click --text Yes", "closed", DEMO,
+                 "expect --id 108 --value 'answer yes'")
+    assert time.monotonic() - started < 15
+
+
+@pytest.mark.parametrize("env, title, body, button, code", [
+    ({}, "Warning", "Disk C: is busy", "Cancel", 2),
+    # Shown through MessageBoxA in code page 932; wauto must give back the same characters in UTF-8.
+    (harness.JAPANESE, "タイドウェル", "設定を読み込めません。\r\nレジストリを確認してください。", "OK", 1),
+], ids=["english", "japanese"])
+def test_reads_and_answers_message_boxes(prefix, env, title, body, button, code):
+    prefix.install_test_program("demodlg.exe")
+    args = ["japanese"] if env else ["msgbox", title, body]
+    box = prefix.start("demodlg.exe", *args, env=env)
+    found = prefix.wauto(["wait", "--class", "#32770", "--title", title], "list", "text")
+    assert found.texts == [title]
+    assert body in [text for _, _, cls, text, _, _ in found.controls if cls == "Static"]
+    prefix.wauto(["wait", "--class", "#32770", "--title", title], ["click", "--text", button], "closed")
+    assert box.wait(10) == code
+
+
+def test_waits_end_with_a_time_out_within_their_limit(prefix, demo):
+    cases = [
+        ('wait --title "Never shown" --timeout 1', "no window with title \"Never shown\" within 1 s"),
+        (DEMO + " ; closed --timeout 1", "is still open after 1 s"),
+        (DEMO + " ; expect --id 107 --value done --timeout 1", "expected \"done\""),
+        ('closed --title "Demo dialog" --timeout 0.5', "still open after 0.5 s"),
+    ]
+    for steps, message in cases:
+        started = time.monotonic()
+        result = prefix.wauto(steps, check=False)
+        took = time.monotonic() - started
+        assert result.returncode == harness.WAUTO_TIMEOUT, f"{steps}: {result.stderr}"
+        assert message in result.stderr and "\n" not in result.stderr, steps
+        assert took < 6, f"{steps} took {took:.1f} s"
+    with pytest.raises(harness.TimedOut, match="Never shown"):
+        prefix.wauto('wait --title "Never shown" --timeout 0.2')
+
+
+def test_failures_have_their_own_exit_codes(prefix, demo):
+    cases = [
+        ([], harness.WAUTO_USAGE, "no steps"),
+        (["bogus"], harness.WAUTO_USAGE, 'unknown step "bogus"'),
+        (["wait"], harness.WAUTO_USAGE, "window filter"),
+        (["wait", "--title"], harness.WAUTO_USAGE, "--title needs a value"),
+        (["wait", "--title", "x", "--timeout", "soon"], harness.WAUTO_USAGE, "--timeout wants seconds"),
+        (["list", ";"], harness.WAUTO_USAGE, 'no step after the last ";"'),
+        ([";", "list"], harness.WAUTO_USAGE, 'empty step before ";"'),
+        (["click"], harness.WAUTO_USAGE, "needs --id"),
+        (["click", "--id", "1", "--colour", "red"], harness.WAUTO_USAGE, "--colour is not an option of click"),
+        (["settext", "--id", "101"], harness.WAUTO_USAGE, "plain arguments"),
+        (["keys", "{Nope}"], harness.WAUTO_USAGE, "unknown key {Nope}"),
+        (["keys", "{Enter"], harness.WAUTO_USAGE, "no }"),
+        (["keys", "{Ctrl+A}"], harness.WAUTO_USAGE, "need --input"),
+        (["list"], harness.WAUTO_NO_WINDOW, "no current window"),
+        (["wait", "--title", "Demo dialog", ";", "click", "--id", "999", "--timeout", "0"], harness.WAUTO_NO_CONTROL,
+         "no control with id 999"),
+        (["wait", "--title", "Demo dialog", ";", "click", "--text", "Locked"], harness.WAUTO_FAILED, "disabled"),
+        (["wait", "--title", "Demo dialog", ";", "select", "--id", "103", "--item", "Pink"], harness.WAUTO_FAILED,
+         'no entry "Pink"'),
+        (["wait", "--title", "Demo dialog", ";", "select", "--id", "101", "--item-index", "0"], harness.WAUTO_FAILED,
+         "not a list"),
+    ]
+    for steps, code, message in cases:
+        result = prefix.wauto(steps, check=False)
+        assert (result.returncode, result.stderr.startswith("wauto: ")) == (code, True), f"{steps}: {result.stderr}"
+        assert message in result.stderr, f"{steps}: {result.stderr}"
+
+
+def test_a_program_that_never_ends_is_killed_at_its_time_out(prefix):
+    prefix.install_test_program("demodlg.exe")
+    started = time.monotonic()
+    with pytest.raises(harness.TimedOut, match="demodlg.exe did not end within 2 s") as failure:
+        prefix.run("demodlg.exe", "dialog", timeout=2)
+    assert time.monotonic() - started < 10
+    assert prefix.wauto('closed --title "Demo dialog" --timeout 5').returncode == 0, "the killed dialog is gone"
+    shot = re.search(r"screenshot: (.*)\)", str(failure.value)).group(1)
+    assert shot.endswith("still-running.png") and os.path.getsize(shot) > 0, "a screenshot shows the screen"
+
+
+def test_registry_values_round_trip_through_reg(prefix):
+    key = r"HKLM\Software\Halvornix\Korvane\CurrentVersion"
+    values = {"How": 4, "Drives": 0xFFFFFFFF, "LastCmdLine": 'CMD.EXE /C "a  b"', "Title": "タイドウェル",
+              "Empty": "", "Order": ["one", "two words"], "Blob": b"\x00\xff\x10", "": "default"}
+    for name, value in values.items():
+        prefix.reg_add(key, name, value)
+    assert prefix.reg_values(key) == values
+    assert prefix.reg_query(key, "Title") == "タイドウェル"
+    assert prefix.reg_delete(key, "How") and prefix.reg_query(key, "How") is None
+    assert prefix.reg_delete(key) and prefix.reg_values(key) is None
+    assert not prefix.reg_delete(key, "How"), "deleting what is not there reports it"

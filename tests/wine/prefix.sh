@@ -1,0 +1,75 @@
+#!/usr/bin/env bash
+# Throw-away Wine prefixes for the tests. Creating a prefix costs seconds, so one template is made
+# per test run and every test works in its own copy of it.
+#
+#   prefix.sh template DIR                 make the template (Z: removed, crash dialogs off)
+#   prefix.sh clone TEMPLATE DIR           copy the template to DIR
+#   prefix.sh run TEMPLATE EXE [ARGS...]   run EXE in a fresh copy, then remove the copy;
+#                                          exits with EXE's exit code (CTest's emulator)
+set -euo pipefail
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+source "$here/wine-env.sh"
+
+make_template() {
+    local dir=$1
+    rm -rf "$dir" "$dir.tmp"
+    mkdir -p "$(dirname "$dir")"
+    # Mono and Gecko installers would ask questions; the tests need neither.
+    WINEPREFIX="$dir.tmp" WINEDLLOVERRIDES="mscoree,mshtml=" "$WINE" wineboot -i >/dev/null 2>&1
+    WINEPREFIX="$dir.tmp" "$WINE" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
+    WINEPREFIX="$dir.tmp" "$WINESERVER" -w
+    # The Z: drive maps the whole Linux file system; a test must not reach beyond its prefix.
+    rm -f "$dir.tmp/dosdevices/z:"
+    [ -f "$dir.tmp/system.reg" ] || { echo "prefix.sh: wineboot did not create a prefix in $dir" >&2; exit 1; }
+    mv "$dir.tmp" "$dir"
+}
+
+clone() {
+    local template=$1 dir=$2
+    [ -f "$template/system.reg" ] || { echo "prefix.sh: no template prefix at $template" >&2; exit 1; }
+    rm -rf "$dir"
+    mkdir -p "$dir"
+    # The large, read-only system folders are hard-linked; everything a test may change is copied.
+    # Whoever writes into system32 must replace files (unlink first), never rewrite them in place.
+    (cd "$template" && find . -mindepth 1 -maxdepth 1 ! -name drive_c -exec cp -a {} "$dir/" \;)
+    mkdir -p "$dir/drive_c"
+    (cd "$template/drive_c" && find . -mindepth 1 -maxdepth 1 ! -name windows -exec cp -a {} "$dir/drive_c/" \;)
+    mkdir -p "$dir/drive_c/windows"
+    local item
+    for item in "$template/drive_c/windows"/* "$template/drive_c/windows"/.[!.]*; do
+        [ -e "$item" ] || continue
+        case "$(basename "$item")" in
+            system32|winsxs) cp -al "$item" "$dir/drive_c/windows/" ;;
+            *) cp -a "$item" "$dir/drive_c/windows/" ;;
+        esac
+    done
+}
+
+run() {
+    local template=$1 exe=$2
+    shift 2
+    local base
+    base=$(mktemp -d "$(dirname "$template")/run.XXXXXX")
+    local dir="$base/prefix"
+    clone "$template" "$dir"
+    local folder="$dir/drive_c/tidewell"
+    mkdir -p "$folder"
+    # Tests find the programs beside themselves, as on Windows.
+    cp "$exe" "$folder/"
+    find "$(dirname "$exe")" "$TIDEWELL_BIN_DIR" -maxdepth 1 -name '*.EXE' -exec cp -n {} "$folder/" \; 2>/dev/null || true
+    ensure_display
+    local rc=0
+    (cd "$folder" && WINEPREFIX="$dir" timeout --kill-after=10 "${TIDEWELL_RUN_TIMEOUT:-600}" \
+        "$WINE" "C:\\tidewell\\$(basename "$exe")" "$@") || rc=$?
+    WINEPREFIX="$dir" "$WINESERVER" -k 2>/dev/null || true
+    stop_display
+    if [ "$rc" -eq 0 ] || [ -z "${TIDEWELL_KEEP_FAILED:-}" ]; then rm -rf "$base"; else echo "prefix kept: $dir" >&2; fi
+    return "$rc"
+}
+
+case "${1:-}" in
+    template) make_template "$2" ;;
+    clone) clone "$2" "$3" ;;
+    run) shift; run "$@" ;;
+    *) echo "usage: prefix.sh template DIR | clone TEMPLATE DIR | run TEMPLATE EXE [ARGS...]" >&2; exit 2 ;;
+esac
