@@ -15,7 +15,7 @@ folder="$sandbox/drive_c/Program Files/Tidewell"
 mkdir -p "$folder"
 cp "$build"/bin/*.EXE "$folder/"
 ensure_display
-trap 'stop_display; "$WINESERVER" -k 2>/dev/null || true' EXIT
+trap '"$WINESERVER" -k 2>/dev/null || true; sleep 1; stop_display' EXIT
 
 cd "$folder"
 for program in KORVANE.EXE QS.EXE KORVTASK.EXE; do
