@@ -1,7 +1,139 @@
 // What the Quiet Shell's modules share.
 #pragma once
 
+#include "rega.h"
+
 #include <windows.h>
+
+#include <string>
+#include <vector>
+
+// The trace-log module name of every QS source file.
+static const char kLogModule[] = "QS";
 
 extern HINSTANCE g_instance;
 extern unsigned short g_windowsVersion;
+
+// ---- Start-up (QSstart.cpp) ---------------------------------------------------------------------
+
+enum class StartMode { Normal, BlackScreen, Notice, EndBlackScreen };
+struct StartSwitch {
+    StartMode mode;
+    std::string text; // /W: the notice, everything after the two characters
+};
+// Only the first two characters count, and only when the first is "/".
+StartSwitch ParseStartSwitch(const char *commandLine);
+
+enum class PathState { Complete, SystemMissing, WindowsMissing, BothMissing };
+// Which of the two folders PATH lacks (whole elements, case ignored) and the PATH with them appended.
+PathState CheckPath(const std::string &path, const std::string &windowsFolder, const std::string &systemFolder,
+                    std::string *repaired);
+// Makes sure the commands of the list find the Windows and System folders; logs what it saw.
+void RepairPathEnvironment(const std::string &windowsFolder, const std::string &systemFolder);
+
+// ---- The QS window (QSwindow.cpp) ---------------------------------------------------------------
+
+bool RegisterQsWindowClass(HINSTANCE instance);
+// Hidden, topmost, 400 x 100 in the middle of the screen.
+HWND CreateQsWindow(HINSTANCE instance, unsigned short windowsVersion);
+
+// ---- Command list walk (QSwalk.cpp) -------------------------------------------------------------
+
+// What the walk of one QS process carries from entry to entry; owned by mainThread.
+struct Walk {
+    REGA key;              // the settings key, open with full access while the list is walked
+    HWND window = nullptr; // the QS window
+    int index = -1;        // the entry being carried out
+    DWORD runClock = 0;    // GetTickCount at the start, or at the last $Start
+    DWORD pause = 0;       // the settings value `wait`: milliseconds before each external command
+    LONG lastExitCode = 0; // what $IFE entries compare with
+    bool wallpaperShunted = false;
+    bool saverShunted = false;
+    bool ended = false; // $End or $Reboot ended the walk
+};
+
+// The worker thread: shunts wallpaper and screen saver, walks the list, ends the run.
+void __cdecl mainThread(void *window);
+
+// Marks the current entry done (an empty text) and flushes HKLM so the mark survives a power cut.
+void MarkDone(Walk &walk);
+// The first existing entry (done or not) from order0 on, or -1 when there is no list.
+int FindFirstEntry(REGA &key);
+// Visits the entries from start up to the last index; ends early after $End or $Reboot. False
+// when there is no memory for the line buffer.
+bool WalkCommandList(Walk &walk, int start, DWORD bufferSize);
+// Carries out one entry's text.
+void DispatchEntry(Walk &walk, const char *entry);
+
+// ---- End of run and waiting (QSmain.cpp, QSwindow.cpp) ------------------------------------------
+
+// Power actions go through this pointer so that tests can watch them instead of ending Wine.
+extern BOOL(WINAPI *g_exitWindowsEx)(UINT flags, DWORD reason);
+// $End: screen saver and wallpaper back, entries up to this one deleted, then the end action.
+void EndRun(Walk &walk, const std::string &argument);
+// $Reboot: restart now; the next QS resumes after this entry.
+void RebootNow(Walk &walk, const std::string &argument);
+// The recovery questions for a QS started without a command list.
+void errmes();
+
+struct CountDownArgs {
+    LONG seconds;
+    std::string verb;
+};
+// "20,reboot" -> 20 and "reboot"; no digits -> 20 and the whole text; no verb -> "continue".
+CountDownArgs ParseCountDown(const std::string &argument);
+// $CountDown: the Wait dialog, modal, counting down.
+void CountDown(const std::string &argument);
+
+// ---- Keyword matching and dispatch (QSwalk.cpp) -------------------------------------------------
+
+constexpr size_t kMaxArgument = 519;
+// True when text begins with keyword (any case); argument gets the text after the keyword and one
+// separator character, at most kMaxArgument characters.
+bool MatchKeyword(const char *text, const char *keyword, std::string *argument);
+// The command line of a "$IFE code command" entry when code equals lastExitCode, else empty.
+std::string IfeCommand(const std::string &argument, LONG lastExitCode);
+
+// ---- Command execution (QSrun.cpp) --------------------------------------------------------------
+
+// Starts a command line (directly, then behind "CMD.EXE /C ", then "CMD.EXE /C START "), waits for
+// it when asked, and records its exit code in lastExitCode. False when nothing could be started.
+bool RunProgram(const char *commandLine, bool wait, LONG *lastExitCode);
+
+// ---- Restore and delete commands (QSrestore.cpp) ------------------------------------------------
+// Each logs its outcome and never stops the walk; each is harmless when run a second time.
+
+void RestoreShell(const char *argument);
+void RestoreBootExecute(const char *argument);
+void RestoreSwap(const char *argument);
+void RestoreBi(const char *argument);
+void RService(const char *argument);
+void RestoreRunService(const char *argument);
+void ClearAutoLogon(const char *argument);
+void OffAutoLogon(const char *argument);
+void EnableUAC(const char *argument);
+void EnableDisplayLastLogonInfo(const char *argument);
+void DelDir(const char *argument);
+void DelFiles(const char *argument);
+void DelIfExist(const char *argument);
+void Del(const char *argument);
+
+// Bytes a value of this type needs so that its text ends in its terminator (two zeros for a
+// multi-string); other types keep their size. The data itself is never read past size.
+DWORD TerminatedDataLength(DWORD type, const BYTE *data, DWORD size);
+// File-name wildcards ("*", "?"; "x.*" also takes "x"), both sides already in one letter case.
+bool WildcardMatch(const std::string &pattern, const std::string &name);
+
+// The guard of $DelDir and $DelFiles: folders whose contents must never be swept away (the Windows
+// and System folders, the Program Files folders, the profile root and every profile). Paths are
+// compared without case, with "/" read as "\", "." and ".." resolved and trailing backslashes,
+// dots and blanks ignored. A folder is refused when it is a root, or is or holds a protected one.
+bool IsProtectedFolder(const std::string &folder, const std::vector<std::string> &protectedFolders);
+// A pattern is refused when it names a root, sweeps a protected folder ("*.*", "*"), or its name
+// matches a protected folder (or the folder holding one) in its folder. "C:\Windows\*.log" passes.
+bool IsProtectedPattern(const std::string &pattern, const std::vector<std::string> &protectedFolders);
+// The protected folders of this system, each in its written, absolute, long and short forms.
+std::vector<std::string> GatherProtectedFolders();
+// The two decisions for the real system: relative paths, short names and junctions resolved.
+bool DelDirRefuses(const char *folder);
+bool DelFilesRefuses(const char *pattern);

@@ -4,3 +4,13 @@
 #include "manifest.h"
 
 #define IDI_QS 101
+
+// The Wait dialog of $CountDown.
+#define IDD_WAIT_EN 192
+#define IDD_WAIT_JA 193
+#define IDC_WAIT_PAUSE 3
+#define IDC_WAIT_TEXT 1183
+
+// Dialog templates in two languages, as {Japanese id, English id}.
+#define QS_DIALOG_PAIRS                                                                                                \
+    { IDD_WAIT_JA, IDD_WAIT_EN }

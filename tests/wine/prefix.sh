@@ -67,9 +67,12 @@ run() {
     return "$rc"
 }
 
+# Wine wants absolute prefix paths; callers may give relative ones.
+abs() { realpath -m "$1"; }
+
 case "${1:-}" in
-    template) make_template "$2" ;;
-    clone) clone "$2" "$3" ;;
-    run) shift; run "$@" ;;
+    template) make_template "$(abs "$2")" ;;
+    clone) clone "$(abs "$2")" "$(abs "$3")" ;;
+    run) run "$(abs "$2")" "$(abs "$3")" "${@:4}" ;;
     *) echo "usage: prefix.sh template DIR | clone TEMPLATE DIR | run TEMPLATE EXE [ARGS...]" >&2; exit 2 ;;
 esac

@@ -1,0 +1,212 @@
+// The worker thread: walks the command list from the settings key and carries out each entry.
+#include "QS.h"
+
+#include "language.h"
+#include "platform.h"
+#include "runlog.h"
+#include "settings.h"
+
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+
+// ---- Keyword matching ---------------------------------------------------------------------------
+
+bool MatchKeyword(const char *text, const char *keyword, std::string *argument) {
+    size_t length = strlen(keyword);
+    if (strlen(text) < length || _strnicmp(text, keyword, length) != 0) return false;
+    // Exactly one separator is skipped, whatever it is; a longer word that begins with the keyword
+    // therefore matches too, which is why longer keywords come first in the catalogue.
+    const char *rest = text[length] ? text + length + 1 : text + length;
+    if (argument) argument->assign(rest, strnlen(rest, kMaxArgument));
+    return true;
+}
+
+std::string IfeCommand(const std::string &argument, LONG lastExitCode) {
+    if (strtol(argument.c_str(), nullptr, 10) != lastExitCode) return std::string();
+    size_t blank = argument.find_first_of(" \t");
+    if (blank == std::string::npos) return std::string();
+    size_t command = argument.find_first_not_of(" \t", blank);
+    return command == std::string::npos ? std::string() : argument.substr(command);
+}
+
+// ---- Small commands -----------------------------------------------------------------------------
+
+void MarkDone(Walk &walk) {
+    walk.key.WriteStringA(OrderValueName(walk.index).c_str(), "", STRTYPE_KEEP);
+    RegFlushKey(HKEY_LOCAL_MACHINE);
+}
+
+namespace {
+
+void LogEnd(Walk &walk, const std::string &text) {
+    std::string line = text + FormatElapsed(IsJapanese(), GetTickCount() - walk.runClock);
+    RUNLOG(line.c_str());
+}
+
+void RecordTime(Walk &walk, const std::string &drive, const char *stem, const char *failure) {
+    DWORD elapsed = GetTickCount() - walk.runClock;
+    REGA key;
+    if (!OpenSettings(key, OPEN_CREATE)) {
+        RUNLOG(failure);
+        return;
+    }
+    key.WriteIntegerA(DriveValueName(stem, drive.c_str()).c_str(), static_cast<LONG>(elapsed));
+    key.CloseKey();
+}
+
+// The planner never writes a negative or huge wait; a hand-written one must not sleep for weeks.
+constexpr LONG kLongestWait = 24 * 60 * 60 * 1000;
+
+void WaitCommand(const std::string &argument) {
+    LONG ms = strtol(argument.c_str(), nullptr, 10);
+    if (ms < 0 || ms > kLongestWait) {
+        LONG clamped = ms < 0 ? 0 : kLongestWait;
+        char text[160];
+        snprintf(text, sizeof text,
+                 Tx("$Wait: %ld ミリ秒は範囲外のため、%ld ミリ秒待ちます。",
+                    "$Wait: %ld ms is out of range; waiting %ld ms."),
+                 static_cast<long>(ms), static_cast<long>(clamped));
+        RUNLOG(text);
+        ms = clamped;
+    }
+    Sleep(static_cast<DWORD>(ms));
+}
+
+void PauseBeforeCommand(const Walk &walk) {
+    if (walk.pause) Sleep(walk.pause);
+}
+
+// ---- Catalogue ----------------------------------------------------------------------------------
+
+enum class Mark { None, Before, After };
+
+struct InternalCommand {
+    const char *keyword;
+    Mark mark;
+    char traceId; // trace labels "mainThread:62<id>1" on entry and "mainThread:62<id>b" on leaving
+    void (*run)(Walk &walk, const std::string &argument);
+};
+
+// Longer keywords before the shorter ones they begin with ($LogEnd before $Log).
+const InternalCommand kCatalogue[] = {
+    {"$RestoreLoadRun", Mark::After, '0', [](Walk &, const std::string &) {}},
+    {"$RestoreRunService", Mark::After, '1', [](Walk &, const std::string &a) { RestoreRunService(a.c_str()); }},
+    {"$RestoreShell", Mark::After, '2', [](Walk &, const std::string &a) { RestoreShell(a.c_str()); }},
+    {"$RestoreDSD", Mark::None, '3', [](Walk &, const std::string &) {}},
+    {"$RestoreBootExecute", Mark::None, '9', [](Walk &, const std::string &a) { RestoreBootExecute(a.c_str()); }},
+    {"$DelDir", Mark::None, '4', [](Walk &, const std::string &a) { DelDir(a.c_str()); }},
+    {"$DelFiles", Mark::None, '5', [](Walk &, const std::string &a) { DelFiles(a.c_str()); }},
+    {"$DelIfExist", Mark::None, '6', [](Walk &, const std::string &a) { DelIfExist(a.c_str()); }},
+    {"$Del", Mark::None, '7', [](Walk &, const std::string &a) { Del(a.c_str()); }},
+    {"$RestoreSwap", Mark::None, '8', [](Walk &, const std::string &a) { RestoreSwap(a.c_str()); }},
+    {"$RestoreBi", Mark::None, 'a', [](Walk &, const std::string &a) { RestoreBi(a.c_str()); }},
+    {"$RService", Mark::None, 'c', [](Walk &, const std::string &a) { RService(a.c_str()); }},
+    {"$Start", Mark::None, 'd', [](Walk &w, const std::string &) { w.runClock = GetTickCount(); }},
+    {"$LogEnd", Mark::None, 'e', LogEnd},
+    {"$RecDfrgTime", Mark::None, 'f',
+     [](Walk &w, const std::string &a) {
+         RecordTime(w, a, kDefragTimeStem,
+                    Tx("$RecDfrgTime:レジストリキーを開けません。", "$RecDfrgTime:Cannot open registry key."));
+     }},
+    {"$RecDfrpTime", Mark::None, 'g',
+     [](Walk &w, const std::string &a) {
+         RecordTime(w, a, kPrefetchTimeStem,
+                    Tx("$RecDfrpTime:レジストリキーを開けません。", "$RecDfrpTime:Cannot open registry key."));
+     }},
+    {"$Log", Mark::None, 'h', [](Walk &, const std::string &a) { RUNLOG(a.c_str()); }},
+    {"$Wait", Mark::None, 'i', [](Walk &, const std::string &a) { WaitCommand(a); }},
+    {"$Pause", Mark::None, 'j',
+     [](Walk &, const std::string &a) { ShowMessageBox(nullptr, a.c_str(), ProductTitle(), MB_ICONINFORMATION); }},
+    // The notification window, the console automation, the Other Applications dialog and the
+    // screen protection are drawn by the QS window; here their entries are known, never started.
+    {"$Open", Mark::None, 'k', [](Walk &, const std::string &) {}},
+    {"$AutoDefrag2000", Mark::Before, 'l', [](Walk &w, const std::string &) { PauseBeforeCommand(w); }},
+    {"$Close", Mark::None, 'm', [](Walk &, const std::string &) {}},
+    {"$Rnsx", Mark::None, 'p', [](Walk &, const std::string &) {}},
+    {"$NormalMode", Mark::None, 'q', [](Walk &, const std::string &) {}},
+    {"$ClearAutoLogon", Mark::None, 'r', [](Walk &, const std::string &a) { ClearAutoLogon(a.c_str()); }},
+    {"$OffAutoLogon", Mark::None, 's', [](Walk &, const std::string &a) { OffAutoLogon(a.c_str()); }},
+    {"$AUXSSC_ON", Mark::None, 't', [](Walk &, const std::string &) {}},
+    {"$AUXSSC_OFF", Mark::None, 'u', [](Walk &, const std::string &) {}},
+    {"$AUXVSO_ON", Mark::None, 'v', [](Walk &, const std::string &) {}},
+    {"$AUXVSO_OFF", Mark::None, 'w', [](Walk &, const std::string &) {}},
+    {"$CountDown", Mark::None, 'x', [](Walk &, const std::string &a) { CountDown(a); }},
+    {"$End", Mark::None, 'n', EndRun},
+    {"$Reboot", Mark::Before, 'o', RebootNow},
+    {"$EnableUAC", Mark::None, 'y', [](Walk &, const std::string &a) { EnableUAC(a.c_str()); }},
+    {"$EnableDisplayLastLogonInfo", Mark::None, 'z',
+     [](Walk &, const std::string &a) { EnableDisplayLastLogonInfo(a.c_str()); }},
+};
+
+void TraceCommand(char id, char step) {
+    char label[32];
+    snprintf(label, sizeof label, "mainThread:62%c%c", id, step);
+    RUNTRACE(label);
+}
+
+bool RunInternalCommand(Walk &walk, const char *text) {
+    std::string argument;
+    for (const InternalCommand &command : kCatalogue) {
+        if (!MatchKeyword(text, command.keyword, &argument)) continue;
+        // $End and $Reboot trace their own steps.
+        bool traced = command.run != EndRun && command.run != RebootNow;
+        if (traced) TraceCommand(command.traceId, '1');
+        if (command.mark == Mark::Before) MarkDone(walk);
+        command.run(walk, argument);
+        if (command.mark == Mark::After) MarkDone(walk);
+        if (traced) TraceCommand(command.traceId, 'b');
+        return true;
+    }
+    return false;
+}
+
+void RunExternalCommand(Walk &walk, const std::string &text) {
+    bool wait = text[0] != '!';
+    MarkDone(walk);
+    PauseBeforeCommand(walk);
+    if (!RunProgram(wait ? text.c_str() : text.c_str() + 1, wait, &walk.lastExitCode))
+        RUNLOG(Tx("エラーが発生しました", "An error occurred"));
+}
+
+} // namespace
+
+void DispatchEntry(Walk &walk, const char *entry) {
+    std::string text = entry;
+    std::string argument;
+    // "$IFE code command": the entry is done whatever the code; the command runs only on a match.
+    while (MatchKeyword(text.c_str(), "$ife", &argument)) {
+        MarkDone(walk);
+        text = IfeCommand(argument, walk.lastExitCode);
+        if (text.empty()) return;
+    }
+    if (RunInternalCommand(walk, text.c_str())) return;
+    if (text.empty() || text[0] == '#') return;
+    if (text.size() == 1 && (text[0] == '$' || text[0] == '!')) return;
+    RunExternalCommand(walk, text);
+}
+
+// ---- The walk -----------------------------------------------------------------------------------
+
+int FindFirstEntry(REGA &key) {
+    for (int index = 0; index <= kLastOrderIndex; ++index)
+        if (key.ValueExistA(OrderValueName(index).c_str()) >= 0) return index;
+    return -1;
+}
+
+bool WalkCommandList(Walk &walk, int start, DWORD bufferSize) {
+    std::unique_ptr<char[]> line(new (std::nothrow) char[bufferSize]);
+    if (!line) return false;
+    for (int index = start; index <= kLastOrderIndex && !walk.ended; ++index) {
+        std::string name = OrderValueName(index);
+        if (walk.key.ValueExistA(name.c_str()) < 0) continue; // gaps never end the walk
+        walk.index = index;
+        // Text of its stored length, whatever its type; a value grown past the buffer reads as empty.
+        walk.key.ReadStringA(name.c_str(), line.get(), bufferSize);
+        RUNTRACE("mainThread:61");
+        DispatchEntry(walk, line.get());
+        RUNTRACE("mainThread:63");
+    }
+    return true;
+}
