@@ -17,10 +17,6 @@ unsigned short g_windowsVersion = 0;
 
 namespace {
 
-// Messages of the QS window that the start modes use.
-constexpr UINT kShowNotice = WM_APP + 0;
-constexpr UINT kBlackScreenOn = WM_APP + 4;
-
 void CriticalError(HWND owner, const char *text) {
     ShowMessageBox(owner, text, Tx("重大なエラー", "Critical Error"), MB_ICONERROR);
 }
@@ -84,11 +80,11 @@ bool BeginStartMode(HWND window, const StartSwitch &start) {
     RUNTRACE("WinMain:71");
     if (start.mode == StartMode::BlackScreen) {
         RUNTRACE("WinMain:72");
-        SendMessageA(window, kBlackScreenOn, 0, 0);
+        SendMessageA(window, kQsBlackScreenOn, 0, 0);
         RUNTRACE("WinMain:73");
     } else {
         RUNTRACE("WinMain:74");
-        SendMessageA(window, kShowNotice, 0, reinterpret_cast<LPARAM>(start.text.c_str()));
+        SendMessageA(window, kQsShowNotice, 0, reinterpret_cast<LPARAM>(start.text.c_str()));
         RUNTRACE("WinMain:75");
     }
     RUNTRACE("WinMain:76");
@@ -99,6 +95,8 @@ int MessageLoop() {
     MSG message;
     BOOL got;
     while ((got = GetMessageA(&message, nullptr, 0, 0)) != 0 && got != -1) {
+        // The timed notice gets its keys (Escape closes it) like any dialog.
+        if (g_currentNotice && IsDialogMessageA(g_currentNotice, &message)) continue;
         TranslateMessage(&message);
         DispatchMessageA(&message);
     }

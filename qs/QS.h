@@ -33,9 +33,46 @@ void RepairPathEnvironment(const std::string &windowsFolder, const std::string &
 
 // ---- The QS window (QSwindow.cpp) ---------------------------------------------------------------
 
+struct Walk;
+
+// What the worker (and the start modes) ask of the QS window, always through SendMessage.
+constexpr UINT kQsShowNotice = WM_APP + 0;    // lParam: the text
+constexpr UINT kQsHideNotice = WM_APP + 1;
+constexpr UINT kQsWatcherOn = WM_APP + 2;     // the ScanDisk "10 times" watcher
+constexpr UINT kQsWatcherOff = WM_APP + 3;
+constexpr UINT kQsBlackScreenOn = WM_APP + 4;
+constexpr UINT kQsBlackScreenOff = WM_APP + 5;
+constexpr UINT kQsLiftBlackScreen = WM_APP + 6;
+constexpr UINT kQsOpenNotice = WM_APP + 7; // the modeless timed notice with the prepared text
+
 bool RegisterQsWindowClass(HINSTANCE instance);
 // Hidden, topmost, 400 x 100 in the middle of the screen.
 HWND CreateQsWindow(HINSTANCE instance, unsigned short windowsVersion);
+
+// The timed notice dialog: closes itself after the time-out.
+struct NoticeParams {
+    std::string text;
+    bool closeDisabled;
+    UINT timeout; // milliseconds
+    bool modeless;
+};
+// The open timed notice, whose keys the message loop routes; null when none is open.
+extern HWND g_currentNotice;
+// Modal, on the calling (worker) thread.
+void ShowTimedNotice(const std::string &text, bool closeDisabled, UINT timeout);
+// Modeless, owned by the QS window, closable, 50 seconds.
+void ShowModelessNotice(HWND window, const std::string &text);
+void OpenModelessNotice(HWND window);
+
+// Whether a window text is the ScanDisk question "restarted 10 times" (English or Japanese).
+bool IsScanDiskQuestion(const char *text);
+// Answers No to every such question on the screen.
+void WatchScanDisk();
+
+// $AUXVSO_ON: the monitor powers down after 8 s, or (argument "2", safe mode, or failure) the black
+// screen covers it. $AUXVSO_OFF undoes whichever it was.
+void ScreenProtectionOn(Walk &walk, const std::string &argument);
+void ScreenProtectionOff(Walk &walk);
 
 // ---- Command list walk (QSwalk.cpp) -------------------------------------------------------------
 
@@ -50,6 +87,10 @@ struct Walk {
     bool wallpaperShunted = false;
     bool saverShunted = false;
     bool ended = false; // $End or $Reboot ended the walk
+    // Screen protection by powering the monitor down, and the settings it replaced.
+    bool monitorPowerOff = false;
+    BOOL savedPowerOffActive = 0;
+    int savedPowerOffTimeout = 600;
 };
 
 // The worker thread: shunts wallpaper and screen saver, walks the list, ends the run.
@@ -64,6 +105,13 @@ int FindFirstEntry(REGA &key);
 bool WalkCommandList(Walk &walk, int start, DWORD bufferSize);
 // Carries out one entry's text.
 void DispatchEntry(Walk &walk, const char *entry);
+
+// ---- Defragmenter console and Other Applications (QSdefrag.cpp, ferunx.cpp) --------------------
+
+// $AutoDefrag2000: drives the defragmenter's console for the drives in the argument.
+void AutoDefrag2000(Walk &walk, const std::string &argument);
+// $Rnsx: lifts the black screen and lets the user run programs by hand.
+void RunOtherApplications(Walk &walk);
 
 // ---- End of run and waiting (QSmain.cpp, QSwindow.cpp) ------------------------------------------
 

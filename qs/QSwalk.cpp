@@ -119,19 +119,23 @@ const InternalCommand kCatalogue[] = {
     {"$Wait", Mark::None, 'i', [](Walk &, const std::string &a) { WaitCommand(a); }},
     {"$Pause", Mark::None, 'j',
      [](Walk &, const std::string &a) { ShowMessageBox(nullptr, a.c_str(), ProductTitle(), MB_ICONINFORMATION); }},
-    // The notification window, the console automation, the Other Applications dialog and the
-    // screen protection are drawn by the QS window; here their entries are known, never started.
-    {"$Open", Mark::None, 'k', [](Walk &, const std::string &) {}},
-    {"$AutoDefrag2000", Mark::Before, 'l', [](Walk &w, const std::string &) { PauseBeforeCommand(w); }},
-    {"$Close", Mark::None, 'm', [](Walk &, const std::string &) {}},
-    {"$Rnsx", Mark::None, 'p', [](Walk &, const std::string &) {}},
+    {"$Open", Mark::None, 'k',
+     [](Walk &w, const std::string &a) { SendMessageA(w.window, kQsShowNotice, 0, LPARAM(a.c_str())); }},
+    {"$AutoDefrag2000", Mark::Before, 'l',
+     [](Walk &w, const std::string &a) {
+         PauseBeforeCommand(w);
+         AutoDefrag2000(w, a);
+     }},
+    {"$Close", Mark::None, 'm', [](Walk &w, const std::string &) { SendMessageA(w.window, kQsHideNotice, 0, 0); }},
+    {"$Rnsx", Mark::None, 'p', [](Walk &w, const std::string &) { RunOtherApplications(w); }},
     {"$NormalMode", Mark::None, 'q', [](Walk &, const std::string &) {}},
     {"$ClearAutoLogon", Mark::None, 'r', [](Walk &, const std::string &a) { ClearAutoLogon(a.c_str()); }},
     {"$OffAutoLogon", Mark::None, 's', [](Walk &, const std::string &a) { OffAutoLogon(a.c_str()); }},
-    {"$AUXSSC_ON", Mark::None, 't', [](Walk &, const std::string &) {}},
-    {"$AUXSSC_OFF", Mark::None, 'u', [](Walk &, const std::string &) {}},
-    {"$AUXVSO_ON", Mark::None, 'v', [](Walk &, const std::string &) {}},
-    {"$AUXVSO_OFF", Mark::None, 'w', [](Walk &, const std::string &) {}},
+    {"$AUXSSC_ON", Mark::None, 't', [](Walk &w, const std::string &) { SendMessageA(w.window, kQsWatcherOn, 0, 0); }},
+    {"$AUXSSC_OFF", Mark::None, 'u',
+     [](Walk &w, const std::string &) { SendMessageA(w.window, kQsWatcherOff, 0, 0); }},
+    {"$AUXVSO_ON", Mark::None, 'v', ScreenProtectionOn},
+    {"$AUXVSO_OFF", Mark::None, 'w', [](Walk &w, const std::string &) { ScreenProtectionOff(w); }},
     {"$CountDown", Mark::None, 'x', [](Walk &, const std::string &a) { CountDown(a); }},
     {"$End", Mark::None, 'n', EndRun},
     {"$Reboot", Mark::Before, 'o', RebootNow},

@@ -1,5 +1,6 @@
 // Resource ids of KORVANE.EXE. Japanese and English templates carry the same control ids.
 #pragma once
+// clang-format off
 
 #include "manifest.h"
 #include "textbox.h"

@@ -1,5 +1,6 @@
 // Resource ids of QS.EXE. Japanese and English templates carry the same control ids.
 #pragma once
+// clang-format off
 
 #include "manifest.h"
 
@@ -11,6 +12,10 @@
 #define IDC_WAIT_PAUSE 3
 #define IDC_WAIT_TEXT 1183
 
+// The timed notice dialog.
+#define IDD_NOTICE_JA 154
+#define IDD_NOTICE_EN 155
+#define IDC_NOTICE_TEXT 151
+
 // Dialog templates in two languages, as {Japanese id, English id}.
-#define QS_DIALOG_PAIRS                                                                                                \
-    { IDD_WAIT_JA, IDD_WAIT_EN }
+#define QS_DIALOG_PAIRS {IDD_WAIT_JA, IDD_WAIT_EN}, {IDD_NOTICE_JA, IDD_NOTICE_EN}
