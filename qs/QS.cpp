@@ -12,9 +12,6 @@
 
 #include <string>
 
-HINSTANCE g_instance = nullptr;
-unsigned short g_windowsVersion = 0;
-
 namespace {
 
 void CriticalError(HWND owner, const char *text) {

@@ -11,6 +11,8 @@
 
 #include <memory>
 
+HINSTANCE g_instance = nullptr;
+unsigned short g_windowsVersion = 0;
 BOOL(WINAPI *g_exitWindowsEx)(UINT flags, DWORD reason) = ExitWindowsEx;
 
 namespace {
