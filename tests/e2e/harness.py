@@ -27,6 +27,10 @@ WINESERVER = shutil.which("wineserver") or "/usr/lib/wine/wineserver"
 
 PRODUCT_DIR = "C:\\Program Files\\Tidewell"
 TEST_DIR = "C:\\tests"
+SYSTEM_DIR = "C:\\windows\\system32"
+STANDINS_DIR = "C:\\standins"
+# The console tools of the System folder that the stand-in plays; a new one only needs its name here.
+STANDIN_TOOLS = ("DEFRAG", "CHKDSK")
 # Start environment for a process in code page 932, as on a Japanese Windows.
 JAPANESE = {"LANG": "ja_JP.UTF-8"}
 
@@ -174,6 +178,11 @@ class Program:
     @property
     def running(self):
         return self.popen.poll() is None
+
+    @property
+    def err_path(self):
+        """The Linux file that receives its stderr, and Wine's trace of it and its children."""
+        return self._err_path
 
     @property
     def stdout(self):
@@ -352,16 +361,17 @@ class Prefix:
             path = exact
         return path
 
-    def install(self, source, windows_folder):
-        """Copies a Linux file into a Windows folder. The target is unlinked first: system32 is
-        hard-linked with the template, which must stay untouched."""
+    def install(self, source, windows_folder, name=None):
+        """Copies a Linux file into a Windows folder, under its own name or the one given. Any file
+        of that name in another letter case is unlinked first: Windows would see one file, and
+        system32 is hard-linked with the template, which must stay untouched."""
         folder = self.unix_path(windows_folder)
         folder.mkdir(parents=True, exist_ok=True)
-        target = folder / Path(source).name
-        if target.exists():
-            target.unlink()
-        shutil.copy2(source, target)
-        return f"{windows_folder}\\{Path(source).name}"
+        name = name or Path(source).name
+        for old in [c for c in folder.iterdir() if c.name.lower() == name.lower()]:
+            old.unlink()
+        shutil.copy2(source, folder / name)
+        return f"{windows_folder}\\{name}"
 
     def install_products(self):
         for exe in sorted(bin_dir().glob("*.EXE")):
@@ -455,3 +465,174 @@ class Prefix:
         """Deletes a value, or the whole key when name is None; False when there was nothing."""
         which = ["/v", name] if name else (["/ve"] if name == "" else [])
         return self.reg("delete", key, *which, "/f").returncode == 0
+
+    def import_values(self, values):
+        """Writes many values in one reg.exe call: {key: {name: value}}, typed as reg_add types
+        them; a value None deletes the value, a key mapped to None deletes the whole key."""
+        self.write_file(f"{TEST_DIR}\\import.reg", reg_file_text(values), encoding="utf-16")
+        result = self.reg("import", f"{TEST_DIR}\\import.reg")
+        if result.returncode != 0:
+            raise HarnessError(f"reg import of {', '.join(values)}: {result.stderr.strip()}")
+
+    def export_key(self, key):
+        """A key and all its subkeys as {subkey: {name: value}}, the key itself under "" and each
+        subkey by its path below it; None when the key does not exist."""
+        result = self.reg("export", key, f"{TEST_DIR}\\export.reg", "/y")
+        if result.returncode != 0:
+            return None
+        exported = parse_reg_file(self.read_file(f"{TEST_DIR}\\export.reg", encoding="utf-16"))
+        top = next(iter(exported))  # reg writes the key itself first, in its stored letter case
+        return {name[len(top) + 1:] if name != top else "": values for name, values in exported.items()}
+
+    # -- stand-ins for Windows tools, started by the programs under test
+
+    def install_standins(self, tools=STANDIN_TOOLS):
+        """Installs the stand-in console tool into the System folder under each name given."""
+        source = test_bin_dir() / "standin.exe"
+        if not source.exists():
+            raise HarnessError(f"the stand-in tool was not built into {test_bin_dir()}")
+        for tool in tools:
+            self.install(source, SYSTEM_DIR, f"{tool.upper()}.EXE")
+
+    def set_standin(self, tool, exit_code=0, sleep_ms=0, text=None):
+        """What a stand-in does when it is next called: its exit code, a pause before it ends, and
+        the line it prints instead of its default one."""
+        lines = [f"exit {exit_code}", f"sleep {sleep_ms}"] + ([f"print {text}"] if text is not None else [])
+        self.write_file(f"{STANDINS_DIR}\\{tool.upper()}.cfg", "\r\n".join(lines) + "\r\n", encoding="utf-8")
+
+    def set_standin_exit(self, tool, code):
+        self.set_standin(tool, exit_code=code)
+
+    def journal(self, *tools):
+        """The stand-ins' calls in their order, of the tools named (all when none is)."""
+        path = self.unix_path(f"{STANDINS_DIR}\\journal.txt")
+        records = parse_journal(path.read_bytes().decode("utf-8")) if path.exists() else []
+        wanted = {tool.upper() for tool in tools}
+        return [r for r in records if not wanted or r.tool.upper() in wanted]
+
+
+# ---- Stand-in tools ---------------------------------------------------------------------------
+
+
+
+class JournalRecord:
+    """One call of a stand-in: the tool, its exit code (None when it wrote before knowing it),
+    its current folder, its command line as Windows gave it, and its parent ("<pid> <program>",
+    the program left out when Wine could not name it)."""
+
+    def __init__(self, tool, exit_code, folder, command_line, parent):
+        self.tool, self.exit_code, self.folder = tool, exit_code, folder
+        self.command_line, self.parent = command_line, parent
+
+    @property
+    def parent_program(self):
+        return self.parent.partition(" ")[2]
+
+    def __repr__(self):
+        return (f"JournalRecord({self.tool!r}, exit_code={self.exit_code}, folder={self.folder!r}, "
+                f"command_line={self.command_line!r}, parent={self.parent!r})")
+
+
+def parse_journal(text):
+    records = []
+    for line in text.splitlines():
+        if line:
+            tool, code, folder, command_line, parent = [_unescape(f) for f in line.split("\t")]
+            records.append(JournalRecord(tool, int(code) if code else None, folder, command_line, parent))
+    return records
+
+
+# ---- Registry files (.reg) as reg import reads and reg export writes them -----------------------
+
+_ROOTS = {"HKLM": "HKEY_LOCAL_MACHINE", "HKCU": "HKEY_CURRENT_USER", "HKCR": "HKEY_CLASSES_ROOT",
+          "HKU": "HKEY_USERS", "HKCC": "HKEY_CURRENT_CONFIG"}
+_REG_TYPES = {1: "REG_SZ", 2: "REG_EXPAND_SZ", 3: "REG_BINARY", 4: "REG_DWORD", 7: "REG_MULTI_SZ", 11: "REG_QWORD"}
+
+
+def full_key_name(key):
+    root, _, rest = key.partition("\\")
+    return _ROOTS.get(root.upper(), root) + ("\\" + rest if rest else "")
+
+
+def _reg_string(text):
+    return '"' + text.replace("\\", "\\\\").replace('"', '\\"') + '"'
+
+
+def _reg_hex(kind, data):
+    return (f"hex({kind:x}):" if kind != 3 else "hex:") + ",".join(f"{b:02x}" for b in data)
+
+
+def _reg_file_value(value):
+    if value is None:
+        return "-"
+    if isinstance(value, bool) or not isinstance(value, (int, str, bytes, list)):
+        raise HarnessError(f"cannot write {value!r} as a registry value")
+    if isinstance(value, int):
+        return f"dword:{value & 0xFFFFFFFF:08x}"
+    if isinstance(value, bytes):
+        return _reg_hex(3, value)
+    if isinstance(value, list):
+        return _reg_hex(7, ("\0".join(value) + "\0\0").encode("utf-16-le"))
+    if "\r" in value or "\n" in value:  # a .reg string cannot hold a line break
+        return _reg_hex(1, (value + "\0").encode("utf-16-le"))
+    return _reg_string(value)
+
+
+def reg_file_text(values):
+    lines = ["Windows Registry Editor Version 5.00", ""]
+    for key, named in values.items():
+        if named is None:
+            lines += [f"[-{full_key_name(key)}]", ""]
+            continue
+        lines.append(f"[{full_key_name(key)}]")
+        lines += [f"{'@' if name == '' else _reg_string(name)}={_reg_file_value(v)}" for name, v in named.items()]
+        lines.append("")
+    return "\r\n".join(lines) + "\r\n"
+
+
+def _reg_unquote(text, start):
+    """The string that starts with the quote at text[start], and the index after its closing quote."""
+    out, i = [], start + 1
+    while i < len(text) and text[i] != '"':
+        if text[i] == "\\" and i + 1 < len(text):
+            i += 1
+            out.append({"n": "\n", "r": "\r", "0": "\0"}.get(text[i], text[i]))
+        else:
+            out.append(text[i])
+        i += 1
+    return "".join(out), i + 1
+
+
+def _reg_file_data(data):
+    if data.startswith('"'):
+        return _reg_unquote(data, 0)[0]
+    if data.startswith("dword:"):
+        return int(data[6:], 16)
+    match = re.match(r"hex(?:\(([0-9a-fA-F]+)\))?:(.*)$", data)
+    if not match:
+        raise HarnessError(f"unreadable .reg value data: {data!r}")
+    kind = int(match.group(1), 16) if match.group(1) else 3
+    raw = bytes(int(b, 16) for b in match.group(2).split(",") if b.strip())
+    if kind in (1, 2):
+        return raw.decode("utf-16-le").rstrip("\0")
+    if kind == 7:
+        text = raw.decode("utf-16-le").rstrip("\0")
+        return text.split("\0") if text else []
+    if kind in (4, 11):
+        return int.from_bytes(raw, "little")
+    return raw
+
+
+def parse_reg_file(text):
+    """{key: {name: value}} of a .reg file, keys in full names as written, values as
+    parse_reg_query gives them (REG_EXPAND_SZ as str)."""
+    keys, current = {}, None
+    text = re.sub(r"\\\r?\n\s*", "", text.lstrip("\ufeff"))  # continued hex lines
+    for line in text.splitlines():
+        if line.startswith("[") and line.rstrip().endswith("]"):
+            current = None if line.startswith("[-") else keys.setdefault(line.strip()[1:-1], {})
+        elif current is not None and (line.startswith('"') or line.startswith("@=")):
+            name, end = ("", 1) if line.startswith("@") else _reg_unquote(line, 0)
+            if line[end + 1:] != "-":
+                current[name] = _reg_file_data(line[end + 1:])
+    return keys
