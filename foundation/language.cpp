@@ -203,8 +203,10 @@ std::string HelpTopicName(int number) {
     return name;
 }
 
-std::string HelpTopicPath(const char *topic) {
-    std::string path = ".\\KORVANE.CHM";
+std::string HelpTopicPath(const char *topic, const char *folder) {
+    std::string path = folder && *folder ? folder : ".";
+    AppendBackslash(path);
+    path += "KORVANE.CHM";
     if (topic && *topic) path.append("::/_RESOURCE/").append(topic);
     return path;
 }
@@ -238,10 +240,10 @@ HtmlHelpFunction HtmlHelpEntry() {
 
 } // namespace
 
-bool ShowHelp(HWND owner, const char *topic) {
+bool ShowHelp(HWND owner, const char *topic, const char *folder) {
     HtmlHelpFunction htmlHelp = HtmlHelpEntry();
     if (!htmlHelp) return false;
-    return htmlHelp(owner, HelpTopicPath(topic).c_str(), kHelpDisplayTopic, 0) != nullptr;
+    return htmlHelp(owner, HelpTopicPath(topic, folder).c_str(), kHelpDisplayTopic, 0) != nullptr;
 }
 
 // ---- Text box dialog ----------------------------------------------------------------------------

@@ -84,12 +84,13 @@ void ShowShellExecuteError(HWND owner, const char *file, INT_PTR result);
 constexpr const char *kGeneralHelpTopic = "HLP000001.html";
 // "HLP%06d.html" for a topic number.
 std::string HelpTopicName(int number);
-// The HtmlHelp path of a topic page, or of the whole file for null.
-std::string HelpTopicPath(const char *topic);
+// The HtmlHelp path of a topic page, or of the whole file for null. The file is looked for in
+// folder, or relative to the current directory when folder is null or empty.
+std::string HelpTopicPath(const char *topic, const char *folder = nullptr);
 // "korvane.hlp,<n>" as the wizard pages write it, turned into the topic page; empty when not so.
 std::string LegacyHelpTopic(const char *reference);
 // Opens a topic (null: the file). Fails silently; HtmlHelpA is looked for once per process.
-bool ShowHelp(HWND owner, const char *topic);
+bool ShowHelp(HWND owner, const char *topic, const char *folder = nullptr);
 
 // ---- Text box dialog ----------------------------------------------------------------------------
 

@@ -354,22 +354,6 @@ int CreateRestorePoint() {
 
 namespace {
 
-// Initialises COM for the thread when it has not been, and undoes exactly that.
-class ComScope {
-public:
-    // S_FALSE (already initialised) also counts and must be balanced; RPC_E_CHANGED_MODE does not,
-    // though COM is usable in the mode the thread already chose.
-    ComScope() : initialised_(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {}
-    ~ComScope() {
-        if (initialised_) CoUninitialize();
-    }
-    ComScope(const ComScope &) = delete;
-    ComScope &operator=(const ComScope &) = delete;
-
-private:
-    bool initialised_;
-};
-
 // Releases one interface pointer.
 template <typename Interface> class ComRef {
 public:

@@ -107,6 +107,8 @@ constexpr TextSetting StoppedSrv{"StoppedSrv", nullptr};
 // Run state
 constexpr TextSetting oldShell{"oldShell", nullptr};
 constexpr TextSetting tyFerun1{"tyFerun1", nullptr};
+// The history of QS's Other Applications dialog, newest first; tyFerun1 is the last command run.
+constexpr const char *ferunHistory[] = {"F0", "F1", "F2", "F3", "F4", "F5", "F6", "F7", "F8", "F9"};
 
 // Program-wide values
 constexpr DwordSetting fjlog{"fjlog", 0, false};

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <windows.h>
+#include <objbase.h>
 
 #include <utility>
 
@@ -102,4 +103,20 @@ public:
 
 private:
     UINT old_;
+};
+
+// Initialises COM for the thread when it has not been, and undoes exactly that.
+class ComScope {
+public:
+    // S_FALSE (already initialised) also counts and must be balanced; RPC_E_CHANGED_MODE does not,
+    // though COM is usable in the mode the thread already chose.
+    ComScope() : initialised_(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {}
+    ~ComScope() {
+        if (initialised_) CoUninitialize();
+    }
+    ComScope(const ComScope &) = delete;
+    ComScope &operator=(const ComScope &) = delete;
+
+private:
+    bool initialised_;
 };

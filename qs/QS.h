@@ -36,9 +36,9 @@ void RepairPathEnvironment(const std::string &windowsFolder, const std::string &
 struct Walk;
 
 // What the worker (and the start modes) ask of the QS window, always through SendMessage.
-constexpr UINT kQsShowNotice = WM_APP + 0;    // lParam: the text
+constexpr UINT kQsShowNotice = WM_APP + 0; // lParam: the text
 constexpr UINT kQsHideNotice = WM_APP + 1;
-constexpr UINT kQsWatcherOn = WM_APP + 2;     // the ScanDisk "10 times" watcher
+constexpr UINT kQsWatcherOn = WM_APP + 2; // the ScanDisk "10 times" watcher
 constexpr UINT kQsWatcherOff = WM_APP + 3;
 constexpr UINT kQsBlackScreenOn = WM_APP + 4;
 constexpr UINT kQsBlackScreenOff = WM_APP + 5;
@@ -110,8 +110,69 @@ void DispatchEntry(Walk &walk, const char *entry);
 
 // $AutoDefrag2000: drives the defragmenter's console for the drives in the argument.
 void AutoDefrag2000(Walk &walk, const std::string &argument);
+// The same with its result: true when the console ran and was watched to its end, false when the
+// automation gave up. qsWindow opens the modeless Diskeeper warning (null: no warning).
+bool DriveDefragConsole(HWND qsWindow, const std::string &argument);
+
+// The waits of the console automation (sleeps and notice time-outs; the round counts stay) are
+// multiplied by the factor in the environment variable QS_TIME_SCALE, read once per process. Only
+// the tests set it, so that "about a minute" takes a moment. Missing, unreadable, zero, negative
+// or above 1: the factor is 1.
+double ParseTimeScale(const char *text);
+// A wait of ms scaled; a wait that was not zero stays at least 1 ms.
+DWORD ScaledWait(DWORD ms, double scale);
+
+// What the automation decides from the console's windows.
+constexpr int kConsoleTitleLimit = 28; // characters of the console title that are read
+enum class ConsoleDialog { None = 0, Completed = 1, LowSpace = 2, Other = 3 };
+// The console title as read: "Disk Defragmenter", its Japanese twin (both exact), or any title
+// whose first 9 characters are "Diskeeper". Only the first kConsoleTitleLimit characters count.
+bool IsConsoleTitle(const char *title);
+// A dialog title that is a completion caption: the English ones in any case, the Japanese exact.
+bool IsCompletionCaption(const char *title);
+// A child text that begins with a completion caption, case and bytes exact ("... Complete\n...").
+bool BeginsWithCompletionCaption(const char *text);
+// One dialog of the console from its title and its child windows' texts.
+ConsoleDialog ClassifyConsoleDialog(const std::string &title, const std::vector<std::string> &childTexts);
+// "MMC.EXE <console file> <argument>"; an empty console file is the setting's default.
+std::string ConsoleCommandLine(const std::string &mscPath, const std::string &argument);
+// Diskeeper's marker child and the title of its Lite edition's advertisement (any case).
+bool IsDiskeeperMarker(const char *text);
+bool IsDiskeeperAdvertTitle(const char *title);
+
+// The window side of those decisions.
+std::string ReadConsoleTitle(HWND console);
+// The first dialog (class #32770) among the top-level windows of the console's thread.
+struct ConsoleDialogSeen {
+    ConsoleDialog kind;
+    HWND dialog;
+};
+ConsoleDialogSeen FindConsoleDialog(DWORD consoleThread);
+bool HasDiskeeperMarker(HWND console);
 // $Rnsx: lifts the black screen and lets the user run programs by hand.
 void RunOtherApplications(Walk &walk);
+
+// What the Other Applications dialog hands to ShellExecute for one command line.
+struct RunCommand {
+    std::string file;
+    std::string parameters; // empty: none
+    std::string folder;     // the working folder; empty when the file names none
+};
+// "  \"C:\My Tools\a.exe\" -x" -> file C:\My Tools\a.exe, parameters -x, folder C:\My Tools. An
+// unclosed quote makes the rest the file; an unquoted file ends at the first blank or tab.
+RunCommand SplitRunCommand(const char *commandLine);
+constexpr size_t kRunHistorySize = 10;
+// Puts a command run at the top of the history (newest first, at most kRunHistorySize). A command
+// equal to the newest entry (case counts) changes nothing; false then.
+bool PushRunHistory(std::vector<std::string> &history, const std::string &command);
+// F0, F1, ... up to the first missing one.
+std::vector<std::string> ReadRunHistory(REGA &key);
+// Stores a command run: tyFerun1 always, the history when PushRunHistory changed it. False when
+// the settings key cannot be opened for writing (history then unchanged).
+bool RecordRunCommand(const std::string &command, std::vector<std::string> &history);
+// The command field after a file was dropped on the dialog: a blank, then the path, quoted when
+// it holds a blank.
+std::string AppendDroppedFile(const std::string &field, const char *path);
 
 // ---- End of run and waiting (QSmain.cpp, QSwindow.cpp) ------------------------------------------
 

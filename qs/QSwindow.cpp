@@ -140,7 +140,8 @@ void PaintBlack(HDC dc) {
     TEXTMETRICA metrics;
     GetTextMetricsA(dc, &metrics);
     int lineHeight = metrics.tmHeight + metrics.tmExternalLeading;
-    for (int i = 0; i < 3; ++i) TextOutA(dc, 4, 4 + i * lineHeight, kLines[i], int(strlen(kLines[i])));
+    for (int i = 0; i < 3; ++i)
+        TextOutA(dc, 4, 4 + i * lineHeight, kLines[i], int(strlen(kLines[i])));
 }
 
 void OnPaint(HWND window) {
@@ -324,7 +325,9 @@ bool IsScanDiskQuestion(const char *text) {
            strncmp(text, kScanDiskJapanese, strlen(kScanDiskJapanese)) == 0;
 }
 
-void WatchScanDisk() { EnumWindows(VisitTopLevel, 0); }
+void WatchScanDisk() {
+    EnumWindows(VisitTopLevel, 0);
+}
 
 bool RegisterQsWindowClass(HINSTANCE instance) {
     WNDCLASSEXA windowClass = {};

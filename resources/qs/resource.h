@@ -17,5 +17,11 @@
 #define IDD_NOTICE_EN 155
 #define IDC_NOTICE_TEXT 151
 
+// The Other Applications dialog of $Rnsx; Run, Exit and Help are IDOK, IDCANCEL and IDHELP.
+#define IDD_FERUNX_JA 152
+#define IDD_FERUNX_EN 153
+#define IDC_FERUNX_COMMAND 1049
+#define IDC_FERUNX_BROWSE 1004
+
 // Dialog templates in two languages, as {Japanese id, English id}.
-#define QS_DIALOG_PAIRS {IDD_WAIT_JA, IDD_WAIT_EN}, {IDD_NOTICE_JA, IDD_NOTICE_EN}
+#define QS_DIALOG_PAIRS {IDD_WAIT_JA, IDD_WAIT_EN}, {IDD_NOTICE_JA, IDD_NOTICE_EN}, {IDD_FERUNX_JA, IDD_FERUNX_EN}

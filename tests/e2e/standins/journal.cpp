@@ -17,8 +17,6 @@ std::string Utf8(const wchar_t *text) {
     return result;
 }
 
-namespace {
-
 std::string Escape(const std::string &field) {
     std::string result;
     for (char c : field) {
@@ -41,6 +39,8 @@ std::string Escape(const std::string &field) {
     }
     return result;
 }
+
+namespace {
 
 std::string CurrentFolder() {
     wchar_t folder[MAX_PATH * 2] = L"";

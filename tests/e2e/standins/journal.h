@@ -29,6 +29,9 @@ Settings ReadSettings(const std::string &tool);
 // The exit code is text, so that a tool that writes before it knows its code can leave it empty.
 void AppendJournal(const std::string &tool, const std::string &exitCode);
 
+// A field of a journal line: tabs, line breaks and backslashes written as \t, \r, \n and \\.
+std::string Escape(const std::string &field);
+
 // The text as UTF-8.
 std::string Utf8(const wchar_t *text);
 

@@ -154,6 +154,10 @@ TEST(Help, TopicPathsAndLegacyReferences) {
     EXPECT_EQ(".\\KORVANE.CHM", HelpTopicPath(nullptr));
     EXPECT_EQ(".\\KORVANE.CHM::/_RESOURCE/HLP000001.html", HelpTopicPath(kGeneralHelpTopic));
     EXPECT_EQ("HLP000028.html", HelpTopicName(28));
+    // QS works in the System folder, so it names the folder the help file lies in.
+    EXPECT_EQ("C:\\Tidewell\\KORVANE.CHM::/_RESOURCE/HLP000113.html", HelpTopicPath("HLP000113.html", "C:\\Tidewell"));
+    EXPECT_EQ("C:\\KORVANE.CHM", HelpTopicPath(nullptr, "C:\\"));
+    EXPECT_EQ(".\\KORVANE.CHM", HelpTopicPath(nullptr, ""));
     struct Case {
         const char *reference;
         const char *topic;
