@@ -40,6 +40,9 @@ const wchar_t kUsage[] =
     L"  select CONTROL (--item TEXT | --item-index N)   choose a combo box or list box entry\n"
     L"  items CONTROL                    list a combo box's or list box's entries\n"
     L"  keys [CONTROL] [--input] KEYS... type text; {Enter} {Esc} {Tab} {Alt+A} {Ctrl+Shift+F1} {{\n"
+    L"  rect                             the current window's screen rectangle and visibility\n"
+    L"  mouse [X Y]                      a left click at client point X Y of the current window\n"
+    L"  cursor                           whether the mouse cursor is showing\n"
     L"  sleep MS\n"
     L"a lone \"--\" ends a step's options, for texts that begin with \"--\"\n"
     L"exit codes: 0 ok, 1 step failed, 2 usage, 3 time-out, 4 no window, 5 no control\n";
@@ -623,6 +626,34 @@ int RunText(const Step &step, Session &session) {
     return kExitOk;
 }
 
+int RunRect(const Step &, Session &session) {
+    if (int code = NeedWindow(session)) return code;
+    RECT rect;
+    GetWindowRect(session.window, &rect);
+    Record({L"rect", std::to_wstring(rect.left), std::to_wstring(rect.top), std::to_wstring(rect.right),
+            std::to_wstring(rect.bottom), IsWindowVisible(session.window) ? L"visible" : L"hidden"});
+    return kExitOk;
+}
+
+// Posted, as a user's click arrives; a click that opens a modal window does not block the step.
+int RunMouse(const Step &step, Session &session) {
+    if (int code = NeedWindow(session)) return code;
+    int x = step.args.size() > 0 ? _wtoi(step.args[0].c_str()) : 1;
+    int y = step.args.size() > 1 ? _wtoi(step.args[1].c_str()) : 1;
+    LPARAM where = MAKELPARAM(x, y);
+    PostMessageW(session.window, WM_LBUTTONDOWN, MK_LBUTTON, where);
+    PostMessageW(session.window, WM_LBUTTONUP, 0, where);
+    return kExitOk;
+}
+
+int RunCursor(const Step &, Session &) {
+    CURSORINFO info = {};
+    info.cbSize = sizeof info;
+    if (!GetCursorInfo(&info)) return Fail(kExitFailed, L"GetCursorInfo failed");
+    Record({L"cursor", (info.flags & CURSOR_SHOWING) ? L"showing" : L"hidden"});
+    return kExitOk;
+}
+
 int RunExpect(const Step &step, Session &session) {
     if (int code = NeedWindow(session)) return code;
     const std::wstring *value = step.Option(L"value");
@@ -836,6 +867,9 @@ const Verb kVerbs[] = {
     {L"select", CONTROL_SELECTOR L"item item-index ", ControlUse::Required, 0, 0, RunSelect},
     {L"items", CONTROL_SELECTOR, ControlUse::Required, 0, 0, RunItems},
     {L"keys", CONTROL_SELECTOR L"input ", ControlUse::Optional, 1, 64, RunKeys},
+    {L"rect", L" ", ControlUse::None, 0, 0, RunRect},
+    {L"mouse", L" ", ControlUse::None, 0, 2, RunMouse},
+    {L"cursor", L" ", ControlUse::None, 0, 0, RunCursor},
     {L"sleep", L" ", ControlUse::None, 1, 1, RunSleep},
 };
 
