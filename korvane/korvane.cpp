@@ -4,9 +4,6 @@
 #include "language.h"
 #include "platform.h"
 
-HINSTANCE g_instance = nullptr;
-unsigned short g_windowsVersion = 0;
-
 bool ApplyLanguageSwitch(const char *commandLine) {
     while (*commandLine == ' ' || *commandLine == '\t')
         ++commandLine;
