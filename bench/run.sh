@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Runs the benchmarks under Wine in a throw-away prefix and prints their reports.
+# Runs the benchmarks under Wine in throw-away prefixes and prints their reports.
 #   bench/run.sh [entries]
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -9,3 +9,41 @@ template=$build/wine/bench-template
 [ -f "$template/system.reg" ] || "$root/tests/wine/prefix.sh" template "$template"
 export TIDEWELL_BIN_DIR=$build/bench-bin
 TIDEWELL_RUN_TIMEOUT=3600 "$root/tests/wine/prefix.sh" run "$template" "$build/bench-bin/qs_walk_bench.exe" "${1:-10000}"
+
+# The file sweep walks a generated tree of 100 000 files in 10 100 folders: 100 folders of 100
+# folders of 10 files, a few of them of the kinds the sweep looks for and decoys whose 8.3 names
+# would match. The tree is made once and kept in the build folder.
+tree=$build/bench-tree
+if [ ! -f "$tree/.complete" ]; then
+    rm -rf "$tree"
+    python3 - "$tree" <<'PY'
+import os, sys
+root = sys.argv[1]
+for a in range(100):
+    for b in range(100):
+        folder = os.path.join(root, f"group{a:02d}", f"folder{b:02d}")
+        os.makedirs(folder)
+        names = [f"document {i}.txt" for i in range(7)]
+        names += ["Thumbs.db", "old.bak", "report.bakup"] if b % 10 == 0 else ["a.dat", "b.dat", "c.dat"]
+        for name in names:
+            open(os.path.join(folder, name), "w").close()
+open(os.path.join(root, ".complete"), "w").close()
+PY
+fi
+
+# T: is that tree, mapped into a prefix of its own.
+source "$root/tests/wine/wine-env.sh"
+work=$(mktemp -d "$build/wine/sweep.XXXXXX")
+prefix=$work/prefix
+cleanup() {
+    WINEPREFIX="$prefix" "$WINESERVER" -k 2>/dev/null || true
+    stop_display
+    rm -rf "$work"
+}
+trap cleanup EXIT
+"$root/tests/wine/prefix.sh" clone "$template" "$prefix"
+ln -s "$tree" "$prefix/dosdevices/t:"
+mkdir -p "$prefix/drive_c/tidewell"
+cp "$build/bench-bin/sweep_bench.exe" "$prefix/drive_c/tidewell/"
+ensure_display
+WINEPREFIX="$prefix" timeout --kill-after=10 3600 "$WINE" 'C:\tidewell\sweep_bench.exe' 'T:\' 3

@@ -16,6 +16,25 @@ std::string DriveValueName(const char *stem, const char *drive) {
     return name;
 }
 
+std::vector<std::string> SplitNameList(const std::string &list) {
+    std::vector<std::string> names;
+    size_t start = 0;
+    while (start < list.size()) {
+        size_t end = list.find(kNameListSeparator, start);
+        if (end == std::string::npos) end = list.size();
+        if (end > start) names.push_back(list.substr(start, end - start));
+        start = end + 1;
+    }
+    return names;
+}
+
+std::string JoinNameList(const std::vector<std::string> &names) {
+    std::string list;
+    for (const std::string &name : names)
+        list += name + kNameListSeparator;
+    return list;
+}
+
 bool OpenSettings(REGA &key, int flags) {
     return key.OpenKey(kSettingsRoot, kSettingsPath, flags);
 }

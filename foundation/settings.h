@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 inline const HKEY kSettingsRoot = HKEY_LOCAL_MACHINE;
 constexpr const char *kSettingsPath = "Software\\Halvornix\\Korvane\\CurrentVersion";
@@ -141,6 +142,9 @@ constexpr const char *cbq_chkdsk_cust = "cbq_chkdsk_cust";
 } // namespace setting
 
 constexpr char kNameListSeparator = '\x07';
+// The items of a name list; a last item without its separator counts too, empty items do not.
+std::vector<std::string> SplitNameList(const std::string &list);
+std::string JoinNameList(const std::vector<std::string> &names);
 constexpr int kLastOrderIndex = 32766;
 
 // Names made of a stem and an index or a drive letter.

@@ -151,11 +151,35 @@ void DeleteStaleCommands() {
 
 // ---- Registry failures --------------------------------------------------------------------------
 
-void ReportRegistryError(const char *location) {
+void ReportRegistryError(const char *location, const char *module) {
     std::string text =
         std::string(Tx("レジストリキーを開けません。\r\n", "Cannot open registry key.\r\n")) + " " + location;
     ShowMessageBox(g_mainWindow, text.c_str(), ProductTitle(), MB_ICONERROR);
-    RUNLOG2((std::string(location) + ":").c_str(), Tx("レジストリキーを開けません。", "Cannot open registry key."));
+    LogLine2(module, __LINE__, (std::string(location) + ":").c_str(),
+             Tx("レジストリキーを開けません。", "Cannot open registry key."));
+}
+
+// ---- Raw registry values ------------------------------------------------------------------------
+
+RegistryValue ReadRegistryValue(REGA &key, const char *name) {
+    RegistryValue value;
+    DWORD size = 0;
+    if (!key.IsOpen() || RegQueryValueExA(key.Handle(), name, nullptr, &value.type, nullptr, &size) != ERROR_SUCCESS)
+        return value;
+    value.bytes.resize(size);
+    // The value may grow between the two calls; then it is treated as unreadable.
+    if (RegQueryValueExA(key.Handle(), name, nullptr, &value.type, reinterpret_cast<BYTE *>(&value.bytes[0]), &size) !=
+        ERROR_SUCCESS)
+        return RegistryValue();
+    value.bytes.resize(size);
+    value.exists = true;
+    return value;
+}
+
+bool WriteRegistryValue(REGA &key, const char *name, const RegistryValue &value) {
+    return key.IsOpen() &&
+           RegSetValueExA(key.Handle(), name, 0, value.type, reinterpret_cast<const BYTE *>(value.bytes.data()),
+                          static_cast<DWORD>(value.bytes.size())) == ERROR_SUCCESS;
 }
 
 // ---- The programs beside KORVANE.EXE ------------------------------------------------------------
@@ -222,4 +246,16 @@ std::vector<std::string> CommandLines(const std::string &text) {
         i = end;
     }
     return lines;
+}
+
+std::vector<std::string> SplitText(const std::string &text, char separator) {
+    std::vector<std::string> pieces;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find(separator, start);
+        if (end == std::string::npos) end = text.size();
+        pieces.push_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+    return pieces;
 }

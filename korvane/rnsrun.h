@@ -2,6 +2,8 @@
 // write command-list entries and report registry failures, and the steps each module provides.
 #pragma once
 
+#include "rega.h"
+
 #include <windows.h>
 
 #include <string>
@@ -72,9 +74,19 @@ int CommandCount();
 // Deletes the entries of an older, longer list beyond the one just written.
 void DeleteStaleCommands();
 
-// "Cannot open registry key.\r\n" + blank + location in an error box, and a log line.
-void ReportRegistryError(const char *location);
+// "Cannot open registry key.\r\n" + blank + location in an error box, and a log line that names
+// the module which failed (its trace field).
+void ReportRegistryError(const char *location, const char *module = "korvtool");
 constexpr const char *kSettingsLocation = "KV4";
+
+// A registry value exactly as stored, for the values the planner saves and puts back byte for byte.
+struct RegistryValue {
+    bool exists = false;
+    DWORD type = REG_NONE;
+    std::string bytes;
+};
+RegistryValue ReadRegistryValue(REGA &key, const char *name);
+bool WriteRegistryValue(REGA &key, const char *name, const RegistryValue &value);
 
 // Short (8.3) paths of the programs beside KORVANE.EXE; empty when the file is not there.
 const std::string &QsShortPath();
@@ -89,6 +101,8 @@ void LogStepEnd(const char *module, unsigned line, const char *text);
 // The lines of a multi-line command text: split at CR or LF, leading blanks, tabs, CRs and LFs
 // skipped, no empty lines.
 std::vector<std::string> CommandLines(const std::string &text);
+// The pieces of a text between its separators; a separator at the very end ends the last piece.
+std::vector<std::string> SplitText(const std::string &text, char separator);
 
 // ---- Drives (repdrive.cpp) ----------------------------------------------------------------------
 
@@ -120,3 +134,111 @@ bool ScheduleBootCheck(const PlannerOptions &options);
 // ---- The planner (rnsrun.cpp) -------------------------------------------------------------------
 
 bool PlanRinsaRun();
+
+// ---- The planner's decisions as plain functions (rnsrun.cpp) ------------------------------------
+// Everything here is computed from its arguments alone (the registry only where named), so each
+// rule can be checked without a window, a restart or a changed system.
+
+// Reads the option record from the open settings key. Once flags stored as 2 are consumed; a set
+// DelTrash empties the Recycle Bin at once. customDefrag and customCheck are on only with a text.
+PlannerOptions ReadPlannerOptions(REGA &key, unsigned short windowsVersion);
+// How as the planner uses it: 1 becomes 0; above 600, 3 becomes 2; above 603, 0 becomes 2.
+int NormaliseRunMethod(LONG how, unsigned short windowsVersion);
+// Whether CreateRestorePoint as stored asks for a restore point on this Windows.
+bool RestorePointWanted(LONG stored, unsigned short windowsVersion);
+
+// The power line of the run log, "[Power Status] ACLineStatus:...".
+std::string FormatPowerStatus(const SYSTEM_POWER_STATUS &status);
+// The start line of a run, "--- Rinsa running is started. - ...(...)".
+std::string FormatStartLine(const PlannerOptions &options, const char *versionText, unsigned short windowsVersion);
+
+// The log's last lines to keep. False when the text holds fewer than keep lines (the log stays as
+// it is); otherwise kept is the last keep lines, oldest first, each ended by CR LF.
+constexpr size_t kLogLinesKept = 300;
+bool TrimLogText(const std::string &text, std::string *kept, size_t keep = kLogLinesKept);
+// Trims KORVANE.LOG; the kept lines replace the log in one step, so a crash keeps the history.
+void TrimRunLog();
+
+// One second of the countdown: true when the dialog ends (the count was already 0).
+bool CountdownTick(LONG *remaining);
+// The countdown before the changes; false when the user cancelled it.
+bool ShowCountdown(HWND owner, LONG seconds);
+
+// "CLEANMGR.EXE /D X:" for each drive of a resolved mask, in letter order.
+std::vector<std::string> DiskCleanupCommands(DWORD drives);
+
+// The check-disk path of a run: check disk now or at boot before the list is written.
+bool TakesCheckDiskPath(const PlannerOptions &options);
+bool ChecksDiskNow(const PlannerOptions &options);
+
+// What the clean-up entries are made of, looked up once before the list is written.
+struct CleanupEnvironment {
+    bool tmpSet = false, tempSet = false, windirSet = false, userProfileSet = false;
+    std::string tmp, temp;                       // expanded
+    std::string cache, cookies, history, recent; // shell folders of the user
+};
+struct CleanupPlan {
+    std::vector<std::string> entries;
+    std::vector<std::string> errors; // shown and logged by the caller
+};
+CleanupEnvironment ReadCleanupEnvironment();
+CleanupPlan CleanupEntries(const PlannerOptions &options, const CleanupEnvironment &environment);
+
+// What the entries of the list depend on besides the options.
+struct ListContext {
+    unsigned short windowsVersion = 0;
+    DWORD drives = 0;       // resolved: a stored 0 already replaced by the fixed drives
+    std::string korvlog;    // short path of KORVLOG.EXE
+    std::string resultFile; // KORV4RES.TXT on the desktop
+};
+
+// The eight result lines of the XP defragmenter; none from Windows Vista on.
+std::vector<std::string> IfeLines(unsigned short windowsVersion);
+// "$CountDown %d,starting", when the list starts with a countdown.
+std::vector<std::string> StartCountdownEntries(const PlannerOptions &options);
+// The defragmentation of the drives, with the result file before and after when chosen.
+std::vector<std::string> DefragEntries(const PlannerOptions &options, const ListContext &context);
+// From the screen-off helper to its end: ready commands, custom check disk, the work, after commands.
+std::vector<std::string> WorkEntries(const PlannerOptions &options, const ListContext &context);
+// The last entries: restart, shut down, the shutdown command, or only the end of the list.
+std::vector<std::string> EndEntries(const PlannerOptions &options);
+
+// The hand-over goes through these, so tests can watch it without a restart.
+using ExitWindowsFunction = BOOL(WINAPI *)(UINT flags, DWORD reason);
+using ShellExecuteFunction = HINSTANCE(WINAPI *)(HWND, LPCSTR, LPCSTR, LPCSTR, LPCSTR, INT);
+extern ExitWindowsFunction g_plannerExitWindows;
+extern ShellExecuteFunction g_plannerShellExecute;
+// Writes the whole command list (from the reset to the last entry, stale entries removed).
+void WriteCommandList(PlannerOptions &options, bool bootExecuteSaved);
+// Restarts, shuts down or starts QS directly, by the run method.
+void HandOver(const PlannerOptions &options);
+
+// ---- The file sweep (rnssweep.cpp) --------------------------------------------------------------
+
+struct FolderItem {
+    std::wstring name; // the long name
+    DWORD attributes;
+};
+// Lists a folder (given with its backslash) without "." and ".."; false when it cannot be read.
+using FolderLister = bool (*)(const std::wstring &folder, std::vector<FolderItem> &items, void *context);
+struct SweepCallbacks {
+    FolderLister list;
+    void (*enterFolder)(const std::wstring &folder, void *context); // may be null
+    void (*found)(const std::wstring &path, void *context);
+    bool (*stopped)(void *context); // may be null
+    void *context;
+};
+// The patterns of the chosen kinds, in the order they are looked for.
+std::vector<std::wstring> SweepPatterns(const PlannerOptions &options);
+// Case-insensitive wildcard match of a long name ("*" any run, "?" one character).
+bool MatchesPattern(const std::wstring &name, const std::wstring &pattern);
+// Walks the tree below root ("X:\"), listing each folder once: the files matching the patterns in
+// pattern order, then the subfolders depth first; reparse points are not entered.
+void SweepTree(const std::wstring &root, const std::vector<std::wstring> &patterns, const SweepCallbacks &callbacks);
+// The real folder lister.
+bool ListFolder(const std::wstring &folder, std::vector<FolderItem> &items, void *context);
+// The path as the command list can hold it; false when the ANSI code page cannot spell it or an
+// environment reference in it would turn it into another path.
+bool CommandListPath(const std::wstring &path, std::string *ansi);
+// The sweep dialog over every fixed drive; appends a "$Del " entry per file found.
+void RunFileSweep(const PlannerOptions &options);

@@ -30,7 +30,7 @@ TEST_DIR = "C:\\tests"
 SYSTEM_DIR = "C:\\windows\\system32"
 STANDINS_DIR = "C:\\standins"
 # The console tools of the System folder that the stand-in plays; a new one only needs its name here.
-STANDIN_TOOLS = ("DEFRAG", "CHKDSK")
+STANDIN_TOOLS = ("DEFRAG", "CHKDSK", "CLEANMGR", "BCDEDIT")
 # Start environment for a process in code page 932, as on a Japanese Windows.
 JAPANESE = {"LANG": "ja_JP.UTF-8"}
 
@@ -141,6 +141,16 @@ def screenshot(name):
 
 
 # ---- Programs ---------------------------------------------------------------------------------
+
+def wait_until(condition, timeout, what):
+    """Polls condition until it holds; a time-out fails with a screenshot and says what was awaited."""
+    deadline = time.monotonic() + timeout
+    while not condition():
+        if time.monotonic() > deadline:
+            shot = screenshot(f"waiting-for-{_safe_name(what)}")
+            raise TimedOut(f"waited {timeout} s for {what} (screenshot: {shot})")
+        time.sleep(0.3)
+
 
 class Result:
     """A program that ran to its end."""

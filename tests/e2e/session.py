@@ -206,8 +206,11 @@ class Outcome:
 class Session:
     """A Windows machine made of a prefix: set it up, run() it, then read what it left."""
 
-    def __init__(self, prefix):
+    def __init__(self, prefix, env=None):
+        """env: extra environment of every program the machine starts (its "system" settings,
+        e.g. the language)."""
         self.prefix = prefix
+        self.env = dict(env or {})
         self._boot_count = 0
         self._install()
 
@@ -273,7 +276,7 @@ class Session:
 
     def start(self, program, *args, **options):
         """Starts a program in the running prefix, traced, to hand to run() as first."""
-        return self.prefix.start(program, *args, env={**options.pop("env", {}), **TRACE_ENV}, **options)
+        return self.prefix.start(program, *args, env={**self.env, **options.pop("env", {}), **TRACE_ENV}, **options)
 
     def _boot(self, timeout, grace):
         """Powers the prefix off and on; the first program of a fresh prefix waits while Wine's
@@ -282,7 +285,7 @@ class Session:
         self._boot_count += 1
         for _ in range(2):
             self._power_cycle()
-            program = self.prefix.start(f"{SYSTEM_DIR}\\wineboot.exe", env=TRACE_ENV)
+            program = self.prefix.start(f"{SYSTEM_DIR}\\wineboot.exe", env={**self.env, **TRACE_ENV})
             step = Step("boot", self._boot_count, program, Trace(program.err_path))
             step = self._watch(step, timeout + BOOT_ALLOWANCE, grace)
             if step.processes:
@@ -291,7 +294,7 @@ class Session:
                            f"{program.popen.returncode}: {program.stderr[-2000:]}")
 
     def _logon(self, timeout, grace):
-        program = self.prefix.start(f"{SYSTEM_DIR}\\userinit.exe", env=TRACE_ENV, cwd=SYSTEM_DIR)
+        program = self.prefix.start(f"{SYSTEM_DIR}\\userinit.exe", env={**self.env, **TRACE_ENV}, cwd=SYSTEM_DIR)
         step = self._watch(Step("logon", self._boot_count, program, Trace(program.err_path)), timeout, grace)
         report = _logon_report(program)
         if report[0] == "failed":

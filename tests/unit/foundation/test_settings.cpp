@@ -1,5 +1,5 @@
 // The settings key's reading rules: once flags, text values, values stored in other forms, and
-// the drive mask.
+// the drive mask and the name lists.
 #include "settings.h"
 
 #include <gtest/gtest.h>
@@ -62,6 +62,23 @@ UINT FakeDriveType(const char *root) {
     default:
         return DRIVE_NO_ROOT_DIR;
     }
+}
+
+TEST(SettingsNames, NameListsEndEachNameWithBel) {
+    using Names = std::vector<std::string>;
+    const struct {
+        const char *list;
+        Names names;
+    } cases[] = {
+        {"Spooler\aWSearch\a", {"Spooler", "WSearch"}},
+        {"Spooler\aWSearch", {"Spooler", "WSearch"}}, // a last BEL lost on the way
+        {"\a\aSpooler\a\a", {"Spooler"}},
+        {"", {}},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(c.names, SplitNameList(c.list)) << c.list;
+    EXPECT_EQ("Spooler\aWSearch\a", JoinNameList({"Spooler", "WSearch"}));
+    EXPECT_EQ("", JoinNameList({}));
 }
 
 TEST(SettingsDrives, ZeroMeansEveryFixedDrive) {
