@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+#include <string>
+
 // The instance of KORVANE.EXE, for dialogs and resources.
 extern HINSTANCE g_instance;
 // The Windows version code, taken once at start.
@@ -11,3 +13,44 @@ extern unsigned short g_windowsVersion;
 // korvane's /J and /N: the first argument forces the language whatever the rule said.
 // Returns true when the command line held one of them.
 bool ApplyLanguageSwitch(const char *commandLine);
+
+// ---- Start-up state (korvane.cpp), set before the main window exists ---------------------------
+
+extern double g_dpiScaleX, g_dpiScaleY; // screen pixels per inch / 96; every window size is scaled
+extern bool g_commandGiven;             // /E, /S or /L stored command lines of run kind 3
+extern bool g_feedbackHint;             // one start in seven invites feedback
+extern int g_buildType;                 // 0 release, 1 preview, 2 beta (from the version resource)
+extern DWORD g_versionNumber;           // a*10000 + b*1000 + c*100 + d of the file version
+extern HFONT g_guiFont;                 // the default GUI font
+extern HFONT g_titleFont;               // the big title font of the main window
+extern HBRUSH g_whiteBrush;
+extern HCURSOR g_arrowCursor, g_handCursor;
+
+// ---- Main window (korvwin.cpp, normal.cpp, MainMenu.cpp) ---------------------------------------
+
+bool RegisterMainWindowClass();
+// Creates the window of class "korvane" (g_mainWindow); reads `mode` on creation.
+HWND CreateMainWindow();
+// The screen the stored `mode` asks for: normal mode, wizard, or the mode selection.
+void ShowInitialScreen(HWND mainWindow);
+// The normal-mode panel while it exists (its keys go through IsDialogMessage), else null.
+extern HWND g_normalPanel;
+// The normal mode's menu, destroyed at the end of the program.
+extern HMENU g_normalMenu;
+
+// ---- Command lines of other programs (ferun.cpp) ----------------------------------------------
+
+enum class CommandFileResult { Ok, NotFound, TooLarge, NoMemory, NotText };
+// Reads a command-line file (.rnx or text; UTF-16LE with byte order mark converted to ANSI).
+CommandFileResult ReadCommandFile(const char *path, std::string *text);
+// The operations of a multi-line command-line field.
+bool BrowseForCommand(HWND owner, HWND edit);
+bool OpenCommandFile(HWND owner, HWND edit);
+bool SaveCommandFile(HWND owner, HWND edit);
+// "Enter command lines" (141/161); IDOK when the lines were stored in LastCmdLine.
+INT_PTR ShowCommandLinesDialog(HWND owner);
+
+// ---- Environment report (sysq.cpp) -------------------------------------------------------------
+
+std::string BuildEnvironmentReport();
+void ShowEnvironmentReport(HWND owner);
