@@ -87,10 +87,11 @@ void Cover(HWND window) {
 
 void BlackScreenOn(HWND window) {
     g_state.black = true;
-    ShowWindow(window, SW_SHOWNOACTIVATE);
-    // Fully opaque, whatever the notification's alpha was.
+    // Fully opaque, whatever the notification's alpha was, and sized before it shows, so the
+    // small window never flashes up first.
     SetWindowLongPtrA(window, GWL_EXSTYLE, GetWindowLongPtrA(window, GWL_EXSTYLE) & ~WS_EX_LAYERED);
     Cover(window);
+    ShowWindow(window, SW_SHOWNOACTIVATE);
     InvalidateRect(window, nullptr, TRUE);
     ShowCursor(FALSE);
     RUNLOG(Tx("画面保護を開始しました : auxvso.", "Turn on : auxvso."));

@@ -2,6 +2,8 @@
 shown at all with alpha 0, and the black screen that covers the monitor, hides the cursor, lifts
 to a corner square on a click and goes away at the end. (Whether the cursor is hidden can only be
 seen from QS's own thread: the unit tests check it.)"""
+import time
+
 import pytest
 
 from session import QS, SETTINGS_KEY, Session
@@ -17,6 +19,16 @@ def session(prefix):
 def rect(found):
     left, top, right, bottom, visible = found.of_kind("rect")[-1]
     return int(left), int(top), int(right) - int(left), int(bottom) - int(top), visible
+
+
+def covering(prefix, timeout=15):
+    """The black screen's window once it covers the screen (it is shown by another thread)."""
+    deadline = time.monotonic() + timeout
+    while True:
+        found = prefix.wauto(QS_WINDOW, "rect")
+        if rect(found)[:2] == (0, 0) or time.monotonic() > deadline:
+            return found
+        time.sleep(0.3)
 
 
 def test_notification_window_shows_and_hides(prefix, session):
@@ -43,7 +55,7 @@ def test_alpha_zero_keeps_the_notification_hidden(prefix, session):
 def test_black_screen_covers_lifts_on_a_click_and_goes(prefix, session):
     session.write_command_list(["$AUXVSO_ON 2", "$Wait 8000", "$AUXVSO_OFF", "$Wait 2000", "$End Boot"])
     program = session.start(QS)
-    covered = prefix.wauto(QS_WINDOW, "rect")
+    covered = covering(prefix)
     x, y, width, height, visible = rect(covered)
     assert (x, y, visible) == (0, 0, "visible") and width >= 640 and height >= 480, covered.records
     full = (width, height)
