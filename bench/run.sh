@@ -10,6 +10,10 @@ template=$build/wine/bench-template
 export TIDEWELL_BIN_DIR=$build/bench-bin
 TIDEWELL_RUN_TIMEOUT=3600 "$root/tests/wine/prefix.sh" run "$template" "$build/bench-bin/qs_walk_bench.exe" "${1:-10000}"
 
+# The configurator's start: KORVANE.EXE lies beside the benchmark, which starts it and watches the
+# screen.
+TIDEWELL_BIN_DIR=$build/bin "$root/tests/wine/prefix.sh" run "$template" "$build/bench-bin/startup_bench.exe" 10
+
 # The file sweep walks a generated tree of 100 000 files in 10 100 folders: 100 folders of 100
 # folders of 10 files, a few of them of the kinds the sweep looks for and decoys whose 8.3 names
 # would match. The tree is made once and kept in the build folder.

@@ -94,6 +94,8 @@ TextPtr DupString(const char *text);
 // Joins two texts; the first is given up.
 TextPtr JoinStrings(TextPtr first, const char *second);
 TextPtr DialogItemText(HWND dialog, int controlId);
+// printf into a std::string of whatever length the result needs; empty on a bad format.
+std::string FormatString(const char *format, ...) __attribute__((format(gnu_printf, 1, 2)));
 
 // Conversions through the ANSI code page (the edges where Unicode is used).
 std::wstring AnsiToWide(const char *text);

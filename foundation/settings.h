@@ -134,6 +134,8 @@ constexpr DwordSetting NoDKWarn{"NoDKWarn", 0, false};
 constexpr DwordSetting warn_logontest{"warn_logontest", 0, false};
 constexpr DwordSetting VerCheck{"VerCheck", 0, false};
 constexpr DwordSetting warn_summer{"warn_summer", 0, false};
+// When korvane last started from an intact KORVANE.EXE ("2026-12-07 22:50:22", local time).
+constexpr TextSetting SelfCheckPassed{"SelfCheckPassed", nullptr};
 
 // The two command-line histories kept under HKEY_CURRENT_USER (same path), newest first.
 constexpr const char *cbq_defrag_cust = "cbq_defrag_cust";

@@ -2,6 +2,8 @@
 // together with its trail byte, so a trail byte 0x5C is never read as a backslash.
 #include "platform.h"
 
+#include <cstdarg>
+#include <cstdio>
 #include <cstring>
 #include <new>
 
@@ -149,4 +151,20 @@ TextPtr ReplaceAll(const char *text, const char *oldText, const char *newText) {
     }
     result.append(wide, start, std::wstring::npos);
     return DupString(WideToAnsi(result.c_str()).c_str());
+}
+
+std::string FormatString(const char *format, ...) {
+    char fixed[512];
+    va_list args;
+    va_start(args, format);
+    int length = vsnprintf(fixed, sizeof fixed, format, args);
+    va_end(args);
+    if (length < 0) return std::string();
+    if (size_t(length) < sizeof fixed) return std::string(fixed, size_t(length));
+    std::string text(size_t(length) + 1, '\0');
+    va_start(args, format);
+    vsnprintf(&text[0], text.size(), format, args);
+    va_end(args);
+    text.resize(size_t(length));
+    return text;
 }

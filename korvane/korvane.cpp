@@ -1,11 +1,20 @@
-// korvane: start-up of the configurator.
+// korvane: start-up of the configurator. WinMain walks the start in its fixed order: checks that
+// the program can work where it was started, one instance, the switch of the command line, the
+// settings upkeep, and then the main window with its message loop or, in auto mode, the planner.
 #include "korvane.h"
+#include "kvstart.h"
+#include "resource.h"
 #include "rnsrun.h"
 
 #include "language.h"
 #include "platform.h"
 #include "runlog.h"
 #include "settings.h"
+#include "winhandle.h"
+
+#include <commctrl.h>
+#include <mmsystem.h>
+#include <shellapi.h>
 
 #include <cstdio>
 
@@ -13,30 +22,118 @@ namespace {
 
 const char kLogModule[] = "korvane";
 
-// The first switch of the command line: only its first two characters count.
-const char *SwitchOf(const char *commandLine) {
-    while (*commandLine == ' ' || *commandLine == '\t')
-        ++commandLine;
-    return commandLine;
+// How a step of the start leaves it.
+enum class Flow { Go, End };
+
+void TakeScreenState() {
+    HDC screen = GetDC(nullptr);
+    int x = screen ? GetDeviceCaps(screen, LOGPIXELSX) : 0;
+    int y = screen ? GetDeviceCaps(screen, LOGPIXELSY) : 0;
+    if (screen) ReleaseDC(nullptr, screen);
+    g_dpiScaleX = x > 0 ? x / 96.0 : 1.0;
+    g_dpiScaleY = y > 0 ? y / 96.0 : 1.0;
+    g_guiFont = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+    g_whiteBrush = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
 }
 
-// /A, with the digit of the run kind right after the letter when there is one (-1 otherwise).
-bool ParseAutoSwitch(const char *commandLine, int *selected) {
-    const char *at = SwitchOf(commandLine);
-    *selected = -1;
-    if (at[0] != '/' || (at[1] != 'A' && at[1] != 'a')) return false;
-    if (at[2] >= '0' && at[2] <= '3') *selected = at[2] - '0';
-    return true;
+void ShowFolderError() {
+    ShowMessage(nullptr,
+                {"プログラム自身の EXE ファイルがあるフォルダーを特定できませんでした。EXE ファイルは、ローカル"
+                 "コンピューター上の、英数字とアンダースコアだけからなる 230 バイト以内の名前のフォルダーに置くことを"
+                 "お勧めします。",
+                 "We were not able to locate the folder containing the exe file of its own. folder to be placed "
+                 "the exe file, we recommend that you be in the name of 230 bytes or less, which is configured on "
+                 "the local computer, only the alphabet, digits, and underscores."},
+                MB_ICONERROR);
 }
 
-void StoreSelected(int selected) {
-    REGA key;
-    if (!OpenSettings(key, OPEN_CREATE)) {
-        ReportRegistryError(kSettingsLocation, kLogModule);
+// Step 8: passes when the EXE is as the build sealed it; passedAt then holds the time.
+bool PassesSelfCheck(const char *module, std::string *passedAt) {
+    SealCheck check = CheckExecutableSeal(module);
+    if (check == SealCheck::Ok) {
+        SYSTEMTIME now;
+        GetLocalTime(&now);
+        *passedAt = FormatCheckTime(now);
+        return true;
+    }
+    if (check == SealCheck::Unavailable) {
+        RUNLOG(Tx("SHA-256 が使えないため、KORVANE.EXE の自己診断を省きました。",
+                  "Skipped the self-check of KORVANE.EXE: SHA-256 is not available."));
+        return true;
+    }
+    std::string text = SelfCheckFailureText(LastPassedSelfCheck());
+    RUNLOG(Tx("KORVANE.EXE の自己診断に失敗しました。", "Self-check of KORVANE.EXE failed."));
+    ShowMessageBox(nullptr, text.c_str(), ProductTitle(), MB_ICONERROR);
+    return false;
+}
+
+void TakeVersion(const char *module) {
+    VersionStrings version;
+    ReadVersionStrings(module, &version);
+    g_versionText = version.fileVersion;
+    g_versionNumber = VersionNumberOf(version.fileVersion.c_str());
+    g_buildType = BuildTypeOf(version.specialBuild.c_str());
+}
+
+void ShowUsage() {
+    if (!IsJapanese()) {
+        ShowMessageBox(nullptr, UsageText(), ProductTitle(), MB_ICONINFORMATION);
         return;
     }
-    key.WriteIntegerA(setting::Selected.name, selected);
-    key.CloseKey();
+    INT_PTR opened =
+        INT_PTR(ShellExecuteA(nullptr, "open", "hh.exe", "KORVANE.CHM::/_RESOURCE/HLP000028.html", ".", SW_SHOWNORMAL));
+    // The help exists in Japanese only, and so does this message.
+    if (opened <= 32)
+        ShowMessageBox(nullptr, "hh.exe でヘルプ (KORVANE.CHM) を開けませんでした。", ProductTitle(), MB_ICONERROR);
+}
+
+// /L: the file's command lines become the other programs of an automatic run. A file that cannot
+// be read ends the start without a run: the stored command lines are not the ones the user meant.
+Flow LoadCommandFile(const std::string &argument) {
+    std::string name = CommandFileName(argument);
+    std::string text;
+    CommandFileResult result = ReadCommandFile(name.c_str(), &text);
+    if (result != CommandFileResult::Ok) {
+        ShowCommandFileError(nullptr, result);
+        return Flow::End;
+    }
+    if (StoreOtherCommands(text, false)) {
+        g_commandGiven = true;
+        g_autoMode = true;
+    }
+    return Flow::Go;
+}
+
+// Step 10. A switch whose settings cannot be stored has no effect at all, so that no automatic
+// run starts with what was stored before.
+Flow CarryOutSwitch(const ParsedSwitch &parsed) {
+    switch (parsed.kind) {
+    case StartSwitch::Help:
+        ShowUsage();
+        return Flow::End;
+    case StartSwitch::Auto:
+        g_autoMode = parsed.digit < 0 || StoreRunKind(parsed.digit);
+        return Flow::Go;
+    case StartSwitch::Ready:
+    case StartSwitch::ReadyAndRun:
+        g_commandGiven = StoreOtherCommands(parsed.argument, true);
+        g_autoMode = g_commandGiven && parsed.kind == StartSwitch::ReadyAndRun;
+        return Flow::Go;
+    case StartSwitch::TextFile:
+        return LoadCommandFile(parsed.argument);
+    case StartSwitch::RegFile:
+        RunCommandLine(RegeditCommandLine(parsed.argument).c_str());
+        g_autoMode = true;
+        return Flow::Go;
+    case StartSwitch::Power:
+        PowerActionAfterRun(parsed.digit == 0);
+        return Flow::End;
+    case StartSwitch::Scheduler:
+        ReplaceScheduler();
+        return Flow::End;
+    default:
+        return Flow::Go;
+    }
 }
 
 // Reads enable_double and fjlog; sets the trace mode. Returns enable_double.
@@ -50,11 +147,11 @@ bool ReadStartSettings() {
 }
 
 // False when another korvane holds the mutex; that one is brought to the front when it can be.
-bool TakeSingleInstance(bool commandGiven) {
+bool TakeSingleInstance() {
     g_instanceMutex = CreateMutexA(nullptr, TRUE, "korvane");
     if (GetLastError() != ERROR_ALREADY_EXISTS) return true;
     HWND other = FindWindowA("korvane", nullptr);
-    if (g_autoMode || commandGiven) {
+    if (g_autoMode || g_commandGiven) {
         ShowMessage(nullptr,
                     {"Korvane.exe は既に起動しています。タイドウェルのウィンドウを閉じてください。",
                      "Korvane.exe is already running. You must close Window of Tidewell."},
@@ -75,6 +172,75 @@ void TraceStamp(const char *pattern) {
     RUNLOG(text);
 }
 
+UINT DriveTypeOf(const char *root) {
+    return GetDriveTypeA(root);
+}
+
+// Steps 13 to 15: a Windows we know, a local disk, QS.EXE beside us.
+Flow CheckEnvironment(const char *module) {
+    if (g_windowsVersion < 400) {
+        ShowMessage(nullptr,
+                    {"このプログラムはこの環境では動作しません。", "This program cannot run in this environment."},
+                    MB_ICONERROR);
+        return Flow::End;
+    }
+    if (g_windowsVersion >= 1001 && !UntestedWindowsAccepted()) return Flow::End;
+    if (!OnLocalFixedDisk(module, DriveTypeOf) &&
+        ShowMessage(nullptr,
+                    {"Korvane.exe がローカルのハードディスクにありません。続行しますか?",
+                     "Korvane.exe is not in local HDD. Do you continue?"},
+                    MB_YESNO | MB_ICONQUESTION) != IDYES)
+        return Flow::End;
+    if (!FileExists("QS.EXE")) {
+        ShowMessage(nullptr, {"QS.EXE が見つかりません。", "QS.EXE is not found."}, MB_ICONERROR);
+        return Flow::End;
+    }
+    return Flow::Go;
+}
+
+bool KeyHeld(int key) {
+    return (GetAsyncKeyState(key) & 0x8000) != 0;
+}
+
+// Steps 17 to 24: the settings brought up to date and the questions of a start.
+Flow UpdateSystemAtStart(const char *module, const std::string &selfCheckTime) {
+    MoveSettingsFromUser();
+    StartWrites writes;
+    writes.versionNumber = g_versionNumber;
+    writes.programFile = module;
+    writes.selfCheckTime = selfCheckTime;
+    // Shift, Alt and Ctrl held together start without the update check.
+    writes.updateCheckAllowed = !g_autoMode && !(KeyHeld(VK_SHIFT) && KeyHeld(VK_MENU) && KeyHeld(VK_CONTROL));
+    UpdateSettingsAtStart(writes);
+    ClearRestrictRun();
+    EnsureDefaultSoundScheme();
+    g_arrowCursor = LoadCursorA(nullptr, IDC_ARROW);
+    if (g_windowsVersion >= 401) g_handCursor = LoadCursorA(nullptr, IDC_HAND);
+    // An automatic run asks nothing: the scheduler may start it with nobody at the screen.
+    if (g_windowsVersion >= 501 && !g_autoMode) AskRestorePointChoice();
+    if (!g_autoMode) RegisterWithUpcheck(g_versionNumber, module);
+    if (IsJapanese() && !g_autoMode) {
+        SYSTEMTIME now;
+        GetSystemTime(&now);
+        if (IsSummerMonth(now.wMonth) && !SummerNoticeAccepted()) return Flow::End;
+    }
+    return Flow::Go;
+}
+
+int RunMessageLoop(HWND mainWindow, HACCEL accelerators) {
+    ShowWindow(mainWindow, SW_SHOWNORMAL);
+    if (IsZoomed(mainWindow)) ShowWindow(mainWindow, SW_RESTORE);
+    MSG message;
+    BOOL got;
+    while ((got = GetMessageA(&message, nullptr, 0, 0)) != 0 && got != -1) {
+        if (accelerators && TranslateAcceleratorA(mainWindow, accelerators, &message)) continue;
+        if (g_normalPanel && IsDialogMessageA(g_normalPanel, &message)) continue;
+        TranslateMessage(&message);
+        DispatchMessageA(&message);
+    }
+    return got == 0 ? int(message.wParam) : 0;
+}
+
 // The mutex is held to the end of the process unless the planner handed it to QS.
 struct InstanceMutexOwner {
     ~InstanceMutexOwner() {
@@ -85,45 +251,23 @@ struct InstanceMutexOwner {
 
 } // namespace
 
-bool ApplyLanguageSwitch(const char *commandLine) {
-    const char *at = SwitchOf(commandLine);
-    if (at[0] != '/') return false;
-    switch (at[1]) {
-    case 'J':
-    case 'j':
-        SetLanguage(Program::Korvane, true);
-        return true;
-    case 'N':
-    case 'n':
-        SetLanguage(Program::Korvane, false);
-        return true;
-    default:
-        return false;
-    }
-}
-
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
     g_instance = instance;
     g_windowsVersion = GetWindowsVersionCode();
-
+    TakeScreenState();
     DecideLanguage(Program::Korvane);
     ApplyLanguageSwitch(commandLine);
-
-    // Lets a non-elevated Explorer drop files on us.
-    AllowDropFromLowerProcesses();
-
+    AllowDropFromLowerProcesses(); // a non-elevated Explorer may drop files on us
+    RepairExplorerVerbs();
     if (!SetProgramDirectory()) {
-        ShowMessage(
-            nullptr,
-            {"プログラム自身の EXE ファイルがあるフォルダーを特定できませんでした。EXE ファイルは、ローカル"
-             "コンピューター上の、英数字とアンダースコアだけからなる 230 バイト以内の名前のフォルダーに置くことを"
-             "お勧めします。",
-             "We were not able to locate the folder containing the exe file of its own. folder to be placed "
-             "the exe file, we recommend that you be in the name of 230 bytes or less, which is configured on "
-             "the local computer, only the alphabet, digits, and underscores."},
-            MB_ICONERROR);
+        ShowFolderError();
         return 1;
     }
+    InitCommonControls();
+    ComScope com;
+    g_feedbackHint = GetTickCount() % 7 == 0;
+    HACCEL accelerators = LoadAcceleratorsA(instance, MAKEINTRESOURCEA(IDR_KORVANE_ACCEL));
+
     char module[520];
     DWORD length = GetModuleFileNameA(nullptr, module, sizeof module);
     if (length == 0 || length >= sizeof module) {
@@ -131,22 +275,34 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
         return 1;
     }
     InitRunLog("KV");
-
-    int selected;
-    g_autoMode = ParseAutoSwitch(commandLine, &selected);
-    if (selected >= 0) StoreSelected(selected);
+    std::string selfCheckTime;
+    if (!PassesSelfCheck(module, &selfCheckTime)) return 1;
+    TakeVersion(module);
+    if (CarryOutSwitch(ParseStartSwitch(commandLine)) == Flow::End) return 0;
 
     InstanceMutexOwner mutexOwner;
-    bool enableDouble = ReadStartSettings();
-    if (!enableDouble && !TakeSingleInstance(false)) return 0;
+    if (!ReadStartSettings() && !TakeSingleInstance()) return 0;
     TraceStamp("KORVANE.EXE(%s) - start");
+    if (CheckEnvironment(module) == Flow::End) return 0;
+    if (!RegistryWriteTestPasses()) return 0;
+    if (UpdateSystemAtStart(module, selfCheckTime) == Flow::End) return 0;
 
+    RegisterMainWindowClass();
+    UniqueGdiObject titleFont(CreateTitleFont(IsJapanese(), g_windowsVersion, g_dpiScaleY));
+    g_titleFont = static_cast<HFONT>(titleFont.Get());
+    HWND mainWindow = CreateMainWindow();
+    if (!mainWindow) return 0;
+    ShowInitialScreen(mainWindow);
     if (g_autoMode) {
         PlanRinsaRun();
         return 0;
     }
-    // The main window and its message loop come with the configurator's screens; until then a
-    // start without /A ends here.
+    int exitCode = RunMessageLoop(mainWindow, accelerators);
+    if (g_normalMenu) DestroyMenu(g_normalMenu);
+    g_normalMenu = nullptr;
+    if (g_instanceMutex) CloseHandle(g_instanceMutex);
+    g_instanceMutex = nullptr;
+    PlaySoundA(nullptr, nullptr, 0);
     TraceStamp("KORVANE.EXE(%s) - end");
-    return 0;
+    return exitCode;
 }

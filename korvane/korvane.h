@@ -2,6 +2,7 @@
 #pragma once
 
 #include <windows.h>
+#include <shellapi.h>
 
 #include <string>
 
@@ -40,14 +41,21 @@ extern HMENU g_normalMenu;
 
 // ---- Command lines of other programs (ferun.cpp) ----------------------------------------------
 
-enum class CommandFileResult { Ok, NotFound, TooLarge, NoMemory, NotText };
+// NotText: zero bytes or odd-length UTF-16; Unconvertible: characters the ANSI code page lacks.
+enum class CommandFileResult { Ok, NotFound, TooLarge, NoMemory, NotText, Unconvertible };
 // Reads a command-line file (.rnx or text; UTF-16LE with byte order mark converted to ANSI).
+// On failure text is left as it was.
 CommandFileResult ReadCommandFile(const char *path, std::string *text);
+// The error box for a failed ReadCommandFile (nothing for Ok).
+void ShowCommandFileError(HWND owner, CommandFileResult result);
+// Appends each dropped file on a line of its own (paths of 520 characters or more are skipped),
+// notifies owner of the change (EN_CHANGE) and brings it to the foreground. Frees the drop.
+void AddDroppedCommands(HWND owner, HWND edit, HDROP drop);
 // The operations of a multi-line command-line field.
 bool BrowseForCommand(HWND owner, HWND edit);
 bool OpenCommandFile(HWND owner, HWND edit);
 bool SaveCommandFile(HWND owner, HWND edit);
-// "Enter command lines" (141/161); IDOK when the lines were stored in LastCmdLine.
+// "Enter command lines" (141/161): 0 after OK (the lines are stored in LastCmdLine), -1 after Cancel.
 INT_PTR ShowCommandLinesDialog(HWND owner);
 
 // ---- Environment report (sysq.cpp) -------------------------------------------------------------

@@ -12,8 +12,6 @@
 
 #include <shellapi.h>
 
-#include <cstdarg>
-#include <cstdio>
 #include <memory>
 #include <new>
 #include <string>
@@ -30,22 +28,6 @@ const char kLogModule[] = "rnsrun";
 // Double beyond this would write more entries than QS visits; 99 extra passes is plenty.
 constexpr LONG kMostExtraPasses = 99;
 constexpr DWORD kAllLetters = (1u << 26) - 1;
-
-std::string Printf(const char *format, ...) {
-    char fixed[512];
-    va_list args;
-    va_start(args, format);
-    int length = vsnprintf(fixed, sizeof fixed, format, args);
-    va_end(args);
-    if (length < 0) return std::string();
-    if (size_t(length) < sizeof fixed) return std::string(fixed, size_t(length));
-    std::string text(size_t(length) + 1, '\0');
-    va_start(args, format);
-    vsnprintf(&text[0], text.size(), format, args);
-    va_end(args);
-    text.resize(size_t(length));
-    return text;
-}
 
 void AppendAll(const std::vector<std::string> &entries) {
     for (const std::string &entry : entries)
@@ -198,7 +180,7 @@ std::string FormatPowerStatus(const SYSTEM_POWER_STATUS &status) {
     const char *line = status.ACLineStatus == 0   ? Tx("オフライン", "Offline")
                        : status.ACLineStatus == 1 ? Tx("オンライン", "Online")
                                                   : Tx("不明", "Unknown");
-    return Printf("[%s] ACLineStatus:%s BatteryFlag:%x BatteryLifePercent:%d BatteryLifeTime:%u "
+    return FormatString("[%s] ACLineStatus:%s BatteryFlag:%x BatteryLifePercent:%d BatteryLifeTime:%u "
                   "BatteryFullLifeTime:%u",
                   Tx("電源の状態", "Power Status"), line, unsigned(status.BatteryFlag), int(status.BatteryLifePercent),
                   unsigned(status.BatteryLifeTime), unsigned(status.BatteryFullLifeTime));
@@ -209,7 +191,7 @@ std::string FormatStartLine(const PlannerOptions &o, const char *versionText, un
         (o.checkMulti ? 1 : 0) | (o.customCheck ? 2 : 0) | (o.defragMulti ? 4 : 0) | (o.customDefrag ? 8 : 0);
     auto set = [](const std::string &text) { return text.empty() ? 0 : 1; };
     const char *net = o.runMethod == 3 && !o.notNetSafe ? "(Net)" : "";
-    return Printf(
+    return FormatString(
         "%s - %s(win:%s-%d, Log:%d, [OK]PowOff:%d, FastReboot:%d, SurfaceScan:%d, Customize:%d, PagingOff:%d, "
         "Defrag:%u time(s), Prefetch:%d, vista_w:%d, DelTemp:%d, DelIECache:%d, DelDocMenu:%d, DelOfficeHistory:%d, "
         "DelThums.db:%d, DelGID:%d, DelAlbumArt:%d, DelBak:%d, DelPnf:%d, DelEtl:%d, Boot.ini:%d, XpMMC:%d, "
@@ -323,7 +305,7 @@ namespace {
 constexpr UINT_PTR kCountdownTimer = 1;
 
 void ShowTimeLeft(HWND dialog, LONG remaining) {
-    std::string text = Printf(Tx("開始まで %u:%02u 待機しています。", "Waiting for %u:%02u to start."),
+    std::string text = FormatString(Tx("開始まで %u:%02u 待機しています。", "Waiting for %u:%02u to start."),
                               unsigned(remaining / 60), unsigned(remaining % 60));
     SetDlgItemTextA(dialog, IDC_COUNTDOWN_TEXT, text.c_str());
 }
@@ -514,13 +496,13 @@ std::vector<std::string> IfeLines(unsigned short windowsVersion) {
     std::vector<std::string> lines;
     if (windowsVersion >= 600) return lines;
     for (int code = 0; code < 8; ++code)
-        lines.push_back(Printf("$IFE %d $LOGEND %s", code, kResults[code].Get()));
+        lines.push_back(FormatString("$IFE %d $LOGEND %s", code, kResults[code].Get()));
     return lines;
 }
 
 std::vector<std::string> StartCountdownEntries(const PlannerOptions &o) {
     if (o.startCountdown <= 0) return {};
-    return {Printf("$CountDown %ld,%s", long(o.startCountdown), Tx("開始", "starting"))};
+    return {FormatString("$CountDown %ld,%s", long(o.startCountdown), Tx("開始", "starting"))};
 }
 
 namespace {
@@ -532,8 +514,8 @@ std::string Quoted(const std::string &path) {
 // The analysis of one drive appended to the result file, before or after the defragmentation.
 std::vector<std::string> ResultFileDrive(const PlannerOptions &o, const ListContext &c, char letter, bool before) {
     const char *when = before ? Tx("デフラグ前", "Before Defragment") : Tx("デフラグ後", "After Defragment");
-    return {Printf("$LOG %s %c", Tx("ドライブの状態 -", "Status of Drive"), letter),
-            Printf("@CMD.EXE /C (ECHO %s (Drive %c)&(((ECHO.)&(ECHO Drive %c - %s)&(defrag %c: %s))>>\"%s\")",
+    return {FormatString("$LOG %s %c", Tx("ドライブの状態 -", "Status of Drive"), letter),
+            FormatString("@CMD.EXE /C (ECHO %s (Drive %c)&(((ECHO.)&(ECHO Drive %c - %s)&(defrag %c: %s))>>\"%s\")",
                    Tx("お待ちください...", "Please Wait..."), letter, letter, when, letter,
                    o.consoleDetail ? "-a -v" : "-a", c.resultFile.c_str())};
 }
@@ -616,7 +598,7 @@ std::string ConsolePassCommand(const PlannerOptions &o, const ListContext &c, ch
     std::string drive = DriveOf(letter);
     std::string command = "CMD.EXE /C @TITLE " + std::string(title) + drive + " & ECHO " + Tx("", "Defragmenting ") +
                           drive +
-                          Printf(Tx("(%d/%d) を処理しています... お待ちください。", "(%d of %d)... Please wait."),
+                          FormatString(Tx("(%d/%d) を処理しています... お待ちください。", "(%d of %d)... Please wait."),
                                  int(pass), int(o.extraPasses + 1));
     if (IsJapanese())
         command += " & ECHO 中止するには Ctrl+C キーを押してください。 & ECHO 中止しても、それまでに移動したファイルは"
@@ -628,7 +610,7 @@ std::string ConsolePassCommand(const PlannerOptions &o, const ListContext &c, ch
 }
 
 std::string ConsolePassLog(const PlannerOptions &o, const ListContext &c, char letter) {
-    return Printf("$LOG %s - %c: [%s]", ConsolePassKind(o, c.windowsVersion).c_str(), letter,
+    return FormatString("$LOG %s - %c: [%s]", ConsolePassKind(o, c.windowsVersion).c_str(), letter,
                   DefragToolLine(o, c.windowsVersion, letter).c_str());
 }
 
@@ -909,7 +891,7 @@ void ShowMainWindow(int how) {
 void TraceStart() {
     if (!TraceMode()) return;
     RUNLOG(Tx("rns:00 デバッグモード", "rns:00 Debug mode"));
-    RUNLOG(Printf(Tx("KORVANE.EXE(%s) - デバッグモード", "KORVANE.EXE(%s) - Debug Mode"), BuildStamp()).c_str());
+    RUNLOG(FormatString(Tx("KORVANE.EXE(%s) - デバッグモード", "KORVANE.EXE(%s) - Debug Mode"), BuildStamp()).c_str());
 }
 
 // False when the user would rather not run on battery.

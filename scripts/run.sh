@@ -2,7 +2,9 @@
 # The main job: builds Tidewell, then plays a whole Rinsa run in a sandboxed Wine prefix (a copy of
 # a fresh prefix without the Z: drive, so nothing outside it is reachable): the planner changes the
 # system and restarts, QS defragments drive C: with a stand-in defragmenter and switches off.
-# Prints the command list and the run log. Windows go to your display, or to a private Xvfb.
+# Prints the command list and the run log. With a display of your own (DISPLAY set) the
+# configurator opens on it for you to choose the run and press Start; without one (or with
+# TIDEWELL_HEADLESS=1) KORVANE.EXE /A plays the run by itself on a private Xvfb.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=${TIDEWELL_BUILD_DIR:-$root/build}

@@ -7,6 +7,8 @@ packages=(
     gcc-mingw-w64-x86-64-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev
     wine64 xvfb xauth x11-utils imagemagick
     googletest python3 python3-pytest locales
+    # A Japanese font, so that the Japanese windows show their texts (and their screenshots too).
+    fonts-ipafont-gothic
 )
 
 missing=()

@@ -9,4 +9,6 @@ build=${TIDEWELL_BUILD_DIR:-$root/build}
 source "$root/tests/wine/wine-env.sh"
 ensure_display
 trap stop_display EXIT
+# Screenshots of this run only: earlier failures would read as today's.
+rm -rf "$build/artifacts"
 ctest --test-dir "$build" -j2 --output-on-failure "$@"

@@ -6,6 +6,8 @@
 #include "textbox.h"
 
 #define IDI_KORVANE 101
+// The accelerator table of the main window (F10: About).
+#define IDR_KORVANE_ACCEL 184
 
 // The countdown before a Rinsa run changes the system; Continue now and Cancel are IDOK and IDCANCEL.
 #define IDD_COUNTDOWN_EN 192
@@ -36,5 +38,89 @@
 #define IDC_ALOGON_CONFIRM 1007
 #define IDC_ALOGON_MODE 1142
 
+// "Enter command lines" of the wizard; the field and its buttons carry the normal panel's ids.
+#define IDD_FERUN_JA 141
+#define IDD_FERUN_EN 161
+#define IDC_FERUN_COMMANDS 1033
+#define IDC_FERUN_BROWSE 1037
+#define IDC_FERUN_OPEN 1049
+#define IDC_FERUN_SAVE 1051
+
+// The environment report; Help and Close are IDHELP and IDCANCEL.
+#define IDD_SYSQ_JA 149
+#define IDD_SYSQ_EN 167
+#define IDC_SYSQ_TEXT 1210
+#define IDC_SYSQ_COPY 1211
+#define IDC_SYSQ_SAVE 1212
+
+// The main window: the mode buttons (Exit, Help and About also on the normal panel and in its
+// menu) and the wizard's five answer buttons.
+#define IDC_MAIN_NORMAL 102
+#define IDC_MAIN_WIZARD 103
+#define IDC_MAIN_EXIT 104
+#define IDC_MAIN_HELP 105
+#define IDC_MAIN_ABOUT 106
+#define IDC_MAIN_ANSWER1 107
+#define IDC_MAIN_ANSWER5 111
+
+// The normal-mode panel, a child of the main window; Start is IDOK. Drive boxes: A-M 1004-1016,
+// N-Z 1018-1030. The banner and the SSD note are shown in Japanese only.
+#define IDD_NORMAL_JA 134
+#define IDD_NORMAL_EN 162
+#define IDC_NORMAL_OTHER 1003
+#define IDC_NORMAL_DRIVE_A 1004
+#define IDC_NORMAL_DRIVE_N 1018
+#define IDC_NORMAL_DRIVE_NOTE 1002
+#define IDC_NORMAL_DRIVE_HINT 1017
+#define IDC_NORMAL_CMD_LABEL 1032
+#define IDC_NORMAL_CMD_EDIT 1033
+#define IDC_NORMAL_DEFRAG 1034
+#define IDC_NORMAL_CHECK 1035
+#define IDC_NORMAL_BOTH 1036
+#define IDC_NORMAL_BROWSE 1037
+#define IDC_NORMAL_CMD_HINT 1048
+#define IDC_NORMAL_OPEN 1049
+#define IDC_NORMAL_SAVE 1051
+#define IDC_NORMAL_DRIVE_GROUP 1076
+#define IDC_NORMAL_OTHER_GROUP 1077
+#define IDC_NORMAL_METHOD_PAGE 1078
+#define IDC_NORMAL_TROUBLE 1079
+#define IDC_NORMAL_UPDATE 1080
+#define IDC_NORMAL_SHELLEXT 1081
+#define IDC_NORMAL_HISTORY 1082
+#define IDC_NORMAL_MAIN_PAGE 1083
+#define IDC_NORMAL_DEFRAG_PAGE 1084
+#define IDC_NORMAL_CHECK_PAGE 1085
+#define IDC_NORMAL_ALOGON_PAGE 1090
+#define IDC_NORMAL_BEFOREAFTER_PAGE 1101
+#define IDC_NORMAL_STATUS 1167
+#define IDC_NORMAL_HELP 1168
+#define IDC_NORMAL_OPTIONS 1169
+#define IDC_NORMAL_BANNER 1207
+#define IDC_NORMAL_SSD_NOTE 1209
+
+// The normal mode's menu; Options, Exit, History, Trouble, Wizard, Shell Extensions, Update check
+// and About carry the ids of their buttons.
+#define IDM_NORMAL_JA 182
+#define IDM_NORMAL_EN 183
+#define IDM_HELP 9
+#define IDM_EXPORT 1165
+#define IDM_IMPORT 1166
+#define IDM_HELP_TOPICS 32772
+#define IDM_WEB_SITE 32773
+#define IDM_SYSQ 32774
+#define IDM_MSCONFIG 32776
+#define IDM_EVENTVWR 32777
+#define IDM_BACKUP 32778
+#define IDM_BACKUP_REGISTRY 32779
+#define IDM_RESTORE_REGISTRY 32780
+#define IDM_SYSTEM_RESTORE 32781
+#define IDM_REGEDIT 32782
+#define IDM_START 32788
+#define IDM_PUT_BUTTONS 32791
+#define IDM_RESTORE_POINT 32793
+#define IDM_FEEDBACK 32794
+#define IDM_SUPPORT 32795
+
 // Dialog templates in two languages, as {Japanese id, English id}.
-#define KORVANE_DIALOG_PAIRS {IDD_COUNTDOWN_JA, IDD_COUNTDOWN_EN}, {IDD_SWEEP_JA, IDD_SWEEP_EN}, {IDD_NOTIFY_JA, IDD_NOTIFY_EN}, {IDD_ALOGON_JA, IDD_ALOGON_EN}
+#define KORVANE_DIALOG_PAIRS {IDD_COUNTDOWN_JA, IDD_COUNTDOWN_EN}, {IDD_SWEEP_JA, IDD_SWEEP_EN}, {IDD_NOTIFY_JA, IDD_NOTIFY_EN}, {IDD_ALOGON_JA, IDD_ALOGON_EN}, {IDD_FERUN_JA, IDD_FERUN_EN}, {IDD_SYSQ_JA, IDD_SYSQ_EN}, {IDD_NORMAL_JA, IDD_NORMAL_EN}

@@ -43,6 +43,8 @@ const wchar_t kUsage[] =
     L"  rect                             the current window's screen rectangle and visibility\n"
     L"  mouse [X Y]                      a left click at client point X Y of the current window\n"
     L"  cursor                           whether the mouse cursor is showing\n"
+    L"  focus                            the control of the current window that has the keyboard focus\n"
+    L"  menu ID                          choose an item of the current window's menu (WM_COMMAND)\n"
     L"  sleep MS\n"
     L"a lone \"--\" ends a step's options, for texts that begin with \"--\"\n"
     L"exit codes: 0 ok, 1 step failed, 2 usage, 3 time-out, 4 no window, 5 no control\n";
@@ -837,6 +839,26 @@ int RunSleep(const Step &step, Session &) {
     return kExitOk;
 }
 
+int RunFocus(const Step &, Session &session) {
+    if (int code = NeedWindow(session)) return code;
+    HWND focus = FocusOf(session.window);
+    std::wstring text;
+    ControlText(focus, &text);
+    Record({L"focus", Hex(focus), std::to_wstring(focus == session.window ? 0 : GetDlgCtrlID(focus)), ClassOf(focus),
+            text});
+    return kExitOk;
+}
+
+// Posted as the menu posts it: a command that opens a modal window does not hold the step.
+int RunMenu(const Step &step, Session &session) {
+    if (int code = NeedWindow(session)) return code;
+    long long id = 0;
+    ParseInteger(step.args[0], &id);
+    if (!PostMessageW(session.window, WM_COMMAND, MAKEWPARAM(WORD(id), 0), 0))
+        return Fail(kExitFailed, L"cannot post to window " + Hex(session.window));
+    return kExitOk;
+}
+
 // ---- The verb table and the run ---------------------------------------------------------------
 
 enum class ControlUse { None, Optional, Required };
@@ -870,6 +892,8 @@ const Verb kVerbs[] = {
     {L"rect", L" ", ControlUse::None, 0, 0, RunRect},
     {L"mouse", L" ", ControlUse::None, 0, 2, RunMouse},
     {L"cursor", L" ", ControlUse::None, 0, 0, RunCursor},
+    {L"focus", L" ", ControlUse::None, 0, 0, RunFocus},
+    {L"menu", L" ", ControlUse::None, 1, 1, RunMenu},
     {L"sleep", L" ", ControlUse::None, 1, 1, RunSleep},
 };
 
@@ -903,6 +927,8 @@ std::wstring CheckStep(const Step &step, const Verb &verb) {
     long long number;
     if (step.verb == L"sleep" && (!ParseInteger(step.args[0], &number) || number < 0 || number > 600000))
         return L"sleep wants milliseconds, not " + Quoted(step.args[0]);
+    if (step.verb == L"menu" && (!ParseInteger(step.args[0], &number) || number < 0 || number > 0xFFFF))
+        return step.verb + L" wants a command id, not " + Quoted(step.args[0]);
     std::vector<KeyStroke> keys;
     std::wstring error;
     if (step.verb == L"keys" && !ParseAllKeys(step, &keys, &error)) return error;

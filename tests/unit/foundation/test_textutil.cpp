@@ -229,3 +229,14 @@ TEST(ReplaceAll, RefusesAnEmptyPattern) {
 }
 
 } // namespace
+
+// Drive lists, paths and report lines may pass any fixed buffer; nothing may be cut or overrun.
+TEST(FormatString, ReturnsTheWholeTextWhateverItsLength) {
+    EXPECT_EQ("C: 12%", FormatString("%c: %u%%", 'C', 12u));
+    std::string longPath(700, 'x');
+    std::string formatted = FormatString("[%s]", longPath.c_str());
+    ASSERT_EQ(702u, formatted.size());
+    EXPECT_EQ('[', formatted.front());
+    EXPECT_EQ(']', formatted.back());
+    EXPECT_EQ(std::string(511, 'y'), FormatString("%s", std::string(511, 'y').c_str()));
+}
