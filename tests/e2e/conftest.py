@@ -9,12 +9,19 @@ import harness
 
 @pytest.fixture(scope="session", autouse=True)
 def display():
-    """The X display the Wine windows go to: the caller's, or a private Xvfb for the session."""
-    server = harness.ensure_display()
+    """The X display the Wine windows go to: a private Xvfb for the session. Test files run side
+    by side, and an X server is shared state: the foreground window, the keyboard focus, and the
+    screen saver that Wine's SPI_GETSCREENSAVEACTIVE reads from the server and a running QS
+    switches off. TIDEWELL_E2E_SHARED_DISPLAY=1 keeps the caller's display, to watch a test."""
+    caller = os.environ.get("DISPLAY")
+    server = harness.ensure_display(private=not os.environ.get("TIDEWELL_E2E_SHARED_DISPLAY"))
     yield os.environ["DISPLAY"]
     if server:
         server.stop()
-        del os.environ["DISPLAY"]
+        if caller:
+            os.environ["DISPLAY"] = caller
+        else:
+            del os.environ["DISPLAY"]
 
 
 @pytest.hookimpl(hookwrapper=True)

@@ -109,9 +109,10 @@ class Xvfb:
                 self.process.wait()
 
 
-def ensure_display():
-    """Starts an Xvfb when DISPLAY is unset and points DISPLAY at it; returns it (or None)."""
-    if os.environ.get("DISPLAY"):
+def ensure_display(private=False):
+    """Starts an Xvfb when DISPLAY is unset (or always, when private) and points DISPLAY at it;
+    returns it (or None when the caller's display is kept)."""
+    if os.environ.get("DISPLAY") and not private:
         return None
     server = Xvfb()
     atexit.register(server.stop)
