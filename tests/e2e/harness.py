@@ -68,6 +68,26 @@ def _safe_name(text, length=60):
     return re.sub(r"[^\w.-]+", "_", text)[:length]
 
 
+# ---- Processes ----------------------------------------------------------------------------------
+
+def kill_strays(prefix_path):
+    """Kills what is left of a prefix's processes after its wineserver ended. Wine starts some
+    programs itself (the wineboot of ExitWindowsEx), so they are not ours to wait for; one caught
+    starting up while its wineserver was being killed waits for that server forever."""
+    wanted = f"WINEPREFIX={prefix_path}".encode()
+    killed = []
+    for entry in Path("/proc").iterdir():
+        if not entry.name.isdigit() or int(entry.name) == os.getpid():
+            continue
+        try:
+            if wanted in (entry / "environ").read_bytes().split(b"\0"):
+                os.kill(int(entry.name), 9)
+                killed.append(int(entry.name))
+        except (OSError, ValueError):
+            continue  # gone already, or not ours to read
+    return killed
+
+
 # ---- Display and screenshots ------------------------------------------------------------------
 
 class Xvfb:
@@ -342,6 +362,7 @@ class Prefix:
             subprocess.run([WINESERVER, "-w"], env=self.env(), timeout=30)
         except subprocess.TimeoutExpired:
             pass
+        kill_strays(self.path)
 
     def close(self, keep=False):
         """Shuts down and removes the prefix; with keep, leaves it for a look and says where."""

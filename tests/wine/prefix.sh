@@ -58,9 +58,17 @@ run() {
     cp "$exe" "$folder/"
     find "$(dirname "$exe")" "$TIDEWELL_BIN_DIR" -maxdepth 1 -name '*.EXE' -exec cp -n {} "$folder/" \; 2>/dev/null || true
     ensure_display
-    local rc=0
-    (cd "$folder" && WINEPREFIX="$dir" timeout --kill-after=10 "${TIDEWELL_RUN_TIMEOUT:-600}" \
-        "$WINE" "C:\\tidewell\\$(basename "$exe")" "$@") || rc=$?
+    local rc=0 child
+    # In the background, so that a signal is taken at once: bash holds its traps while a
+    # foreground command runs.
+    (cd "$folder" && WINEPREFIX="$dir" exec timeout --kill-after=10 "${TIDEWELL_RUN_TIMEOUT:-600}" \
+        "$WINE" "C:\\tidewell\\$(basename "$exe")" "$@") <&0 &
+    child=$!
+    # Killed from outside (a time-out of CTest, Ctrl+C): the prefix goes all the same.
+    trap 'kill "$child" 2>/dev/null; WINEPREFIX="$dir" "$WINESERVER" -k 2>/dev/null; stop_display; rm -rf "$base"; exit 143' \
+        INT TERM HUP
+    wait "$child" || rc=$?
+    trap - INT TERM HUP
     WINEPREFIX="$dir" "$WINESERVER" -k 2>/dev/null || true
     stop_display
     if [ "$rc" -eq 0 ] || [ -z "${TIDEWELL_KEEP_FAILED:-}" ]; then rm -rf "$base"; else echo "prefix kept: $dir" >&2; fi
