@@ -146,10 +146,7 @@ std::vector<NamedValue> ReadDriveHistoryValues(REGA &key) {
 // Puts the history back exactly as it was: each value as stored, and none that was not there.
 void RestoreDriveHistory(const std::vector<NamedValue> &values) {
     REGA key;
-    if (!OpenSettings(key, OPEN_CREATE)) {
-        ReportRegistryError(kSettingsLocation, kLogModule);
-        return;
-    }
+    if (!OpenSettingsForWriting(key, kLogModule)) return;
     for (const NamedValue &saved : values) {
         RegistryValue now = ReadRegistryValue(key, saved.name.c_str());
         if (!saved.value.exists && now.exists)
@@ -412,10 +409,7 @@ SettingsFileCheck CheckSettingsFile(const std::string &bytes) {
 
 bool ExportSettings(HWND owner, const char *file) {
     REGA key;
-    if (!OpenSettings(key, OPEN_CREATE)) {
-        ReportRegistryError(kSettingsLocation, kLogModule);
-        return false;
-    }
+    if (!OpenSettingsForWriting(key, kLogModule)) return false;
     // The per-drive history belongs to this machine and stays out of the file; the unnamed
     // default value is no setting.
     std::vector<NamedValue> history = ReadDriveHistoryValues(key);
@@ -448,10 +442,7 @@ bool ImportSettings(HWND owner, const char *file) {
         return false;
     }
     REGA key;
-    if (!OpenSettings(key, OPEN_CREATE)) {
-        ReportRegistryError(kSettingsLocation, kLogModule);
-        return false;
-    }
+    if (!OpenSettingsForWriting(key, kLogModule)) return false;
     std::vector<NamedValue> history = ReadDriveHistoryValues(key);
     key.CloseKey();
     bool ran = RunCommandLine(ImportCommandLine(file).c_str());

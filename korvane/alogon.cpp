@@ -104,10 +104,7 @@ bool PasswordsMatch(HWND page) {
 
 void StoreOffAutoLogon(int choice) {
     REGA key;
-    if (!OpenSettings(key, OPEN_CREATE)) {
-        ReportRegistryError(kSettingsLocation, kLogModule);
-        return;
-    }
+    if (!OpenSettingsForWriting(key, kLogModule)) return;
     LONG value = OffAutoLogonFor(choice);
     if (value)
         key.WriteIntegerA(setting::OffAutoLogon.name, value);

@@ -118,10 +118,7 @@ void AppendCommand(const char *text) {
         return;
     }
     REGA key;
-    if (!OpenSettings(key, OPEN_CREATE)) {
-        ReportRegistryError(kSettingsLocation);
-        return;
-    }
+    if (!OpenSettingsForWriting(key)) return;
     std::string expanded = Expanded(text);
     if (key.WriteStringA(OrderValueName(g_commandCount).c_str(), expanded.c_str(), STRTYPE_KEEP)) ++g_commandCount;
     key.CloseKey();
@@ -157,6 +154,12 @@ void ReportRegistryError(const char *location, const char *module) {
     ShowMessageBox(g_mainWindow, text.c_str(), ProductTitle(), MB_ICONERROR);
     LogLine2(module, __LINE__, (std::string(location) + ":").c_str(),
              Tx("レジストリキーを開けません。", "Cannot open registry key."));
+}
+
+bool OpenSettingsForWriting(REGA &key, const char *module) {
+    if (OpenSettings(key, OPEN_CREATE)) return true;
+    ReportRegistryError(kSettingsLocation, module);
+    return false;
 }
 
 // ---- Raw registry values ------------------------------------------------------------------------

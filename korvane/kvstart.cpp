@@ -48,13 +48,6 @@ bool IsBlank(char c) {
     return c == ' ' || c == '\t';
 }
 
-// The settings key for writing; the registry error report when it cannot be opened.
-bool OpenSettingsForWriting(REGA &key) {
-    if (OpenSettings(key, OPEN_CREATE)) return true;
-    ReportRegistryError(kSettingsLocation, kLogModule);
-    return false;
-}
-
 } // namespace
 
 // ---- Command line ---------------------------------------------------------------------------------
@@ -305,7 +298,7 @@ std::string LastPassedSelfCheck() {
 
 bool StoreRunKind(int selected) {
     REGA key;
-    if (!OpenSettingsForWriting(key)) return false;
+    if (!OpenSettingsForWriting(key, kLogModule)) return false;
     key.WriteIntegerA(setting::Selected.name, selected);
     key.CloseKey();
     return true;
@@ -313,7 +306,7 @@ bool StoreRunKind(int selected) {
 
 bool StoreOtherCommands(const std::string &commandLines, bool readyMode) {
     REGA key;
-    if (!OpenSettingsForWriting(key)) return false;
+    if (!OpenSettingsForWriting(key, kLogModule)) return false;
     key.WriteStringA(setting::LastCmdLine.name, commandLines.c_str(), STRTYPE_KEEP);
     key.WriteIntegerA(setting::Selected.name, 3);
     if (readyMode) key.WriteIntegerA(setting::mode.name, 1);
@@ -472,7 +465,7 @@ void StartAutomaticUpdateCheck(const UpdateCheckRequest &) {
 
 void UpdateSettingsAtStart(const StartWrites &writes) {
     REGA key;
-    if (!OpenSettingsForWriting(key)) return;
+    if (!OpenSettingsForWriting(key, kLogModule)) return;
     key.DeleteValue("");
     key.WriteIntegerA(setting::VersionNumber.name, LONG(writes.versionNumber));
     key.WriteStringA(setting::ProgramFile.name, writes.programFile ? writes.programFile : "", STRTYPE_PLAIN);
@@ -504,7 +497,7 @@ void MakeRestorePointNow() {
 
 void AskRestorePointChoice() {
     REGA key;
-    if (!OpenSettingsForWriting(key)) return;
+    if (!OpenSettingsForWriting(key, kLogModule)) return;
     if (key.ValueExistA(setting::CreateRestorePoint.name) >= 0) {
         key.CloseKey();
         return;

@@ -214,10 +214,7 @@ PanelSettings ReadPanelSettings() {
 
 void StoreCommandLines(HWND panel) {
     REGA key;
-    if (!OpenSettings(key, OPEN_CREATE)) {
-        ReportRegistryError(kSettingsLocation, kLogModule);
-        return;
-    }
+    if (!OpenSettingsForWriting(key, kLogModule)) return;
     key.WriteStringFromEditBoxA(setting::LastCmdLine.name, panel, IDC_NORMAL_CMD_EDIT);
     key.CloseKey();
 }
@@ -529,9 +526,7 @@ void StartRinsaRun(HWND panel) {
 void TogglePutTopButtons(HWND panel) {
     bool on = false; // a key that cannot be opened counts as off
     REGA key;
-    if (!OpenSettings(key, OPEN_CREATE)) {
-        ReportRegistryError(kSettingsLocation, kLogModule);
-    } else {
+    if (OpenSettingsForWriting(key, kLogModule)) {
         on = ReadSetting(key, setting::PutTopButtons) != 1;
         if (!key.WriteIntegerA(setting::PutTopButtons.name, on ? 1 : 0)) on = false;
         key.CloseKey();

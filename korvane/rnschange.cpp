@@ -78,11 +78,9 @@ void SaveStoppedServices(const std::vector<std::string> &names) {
     std::string joined = Joined(names, ",");
     REGA key;
     bool saved = false;
-    if (OpenSettings(key, OPEN_CREATE)) {
+    if (OpenSettingsForWriting(key, kLogModule)) {
         saved = key.WriteStringA(setting::StoppedSrv.name, JoinNameList(names).c_str(), STRTYPE_KEEP);
         key.CloseKey();
-    } else {
-        ReportRegistryError(kSettingsLocation, kLogModule);
     }
     RUNLOG2(saved
                 ? Tx("停止したサービス - ", "Stopped Services - ")
@@ -144,8 +142,7 @@ bool ReplaceUserShell(std::string *oldShell) {
 void SaveOldShell(const std::string &oldShell) {
     const char *failed = Tx("以前のシェルの保存に失敗しました。致命的なエラーです。", "Saving an old shell - failed.");
     REGA key;
-    if (!OpenSettings(key, OPEN_CREATE)) {
-        ReportRegistryError(kSettingsLocation, kLogModule);
+    if (!OpenSettingsForWriting(key, kLogModule)) {
         RUNLOG(failed);
         return;
     }

@@ -181,9 +181,10 @@ std::string FormatPowerStatus(const SYSTEM_POWER_STATUS &status) {
                        : status.ACLineStatus == 1 ? Tx("オンライン", "Online")
                                                   : Tx("不明", "Unknown");
     return FormatString("[%s] ACLineStatus:%s BatteryFlag:%x BatteryLifePercent:%d BatteryLifeTime:%u "
-                  "BatteryFullLifeTime:%u",
-                  Tx("電源の状態", "Power Status"), line, unsigned(status.BatteryFlag), int(status.BatteryLifePercent),
-                  unsigned(status.BatteryLifeTime), unsigned(status.BatteryFullLifeTime));
+                        "BatteryFullLifeTime:%u",
+                        Tx("電源の状態", "Power Status"), line, unsigned(status.BatteryFlag),
+                        int(status.BatteryLifePercent), unsigned(status.BatteryLifeTime),
+                        unsigned(status.BatteryFullLifeTime));
 }
 
 std::string FormatStartLine(const PlannerOptions &o, const char *versionText, unsigned short windowsVersion) {
@@ -306,7 +307,7 @@ constexpr UINT_PTR kCountdownTimer = 1;
 
 void ShowTimeLeft(HWND dialog, LONG remaining) {
     std::string text = FormatString(Tx("開始まで %u:%02u 待機しています。", "Waiting for %u:%02u to start."),
-                              unsigned(remaining / 60), unsigned(remaining % 60));
+                                    unsigned(remaining / 60), unsigned(remaining % 60));
     SetDlgItemTextA(dialog, IDC_COUNTDOWN_TEXT, text.c_str());
 }
 
@@ -516,8 +517,8 @@ std::vector<std::string> ResultFileDrive(const PlannerOptions &o, const ListCont
     const char *when = before ? Tx("デフラグ前", "Before Defragment") : Tx("デフラグ後", "After Defragment");
     return {FormatString("$LOG %s %c", Tx("ドライブの状態 -", "Status of Drive"), letter),
             FormatString("@CMD.EXE /C (ECHO %s (Drive %c)&(((ECHO.)&(ECHO Drive %c - %s)&(defrag %c: %s))>>\"%s\")",
-                   Tx("お待ちください...", "Please Wait..."), letter, letter, when, letter,
-                   o.consoleDetail ? "-a -v" : "-a", c.resultFile.c_str())};
+                         Tx("お待ちください...", "Please Wait..."), letter, letter, when, letter,
+                         o.consoleDetail ? "-a -v" : "-a", c.resultFile.c_str())};
 }
 
 // %DATE% and %TIME% are left for CMD to fill in when the entry runs.
@@ -599,7 +600,7 @@ std::string ConsolePassCommand(const PlannerOptions &o, const ListContext &c, ch
     std::string command = "CMD.EXE /C @TITLE " + std::string(title) + drive + " & ECHO " + Tx("", "Defragmenting ") +
                           drive +
                           FormatString(Tx("(%d/%d) を処理しています... お待ちください。", "(%d of %d)... Please wait."),
-                                 int(pass), int(o.extraPasses + 1));
+                                       int(pass), int(o.extraPasses + 1));
     if (IsJapanese())
         command += " & ECHO 中止するには Ctrl+C キーを押してください。 & ECHO 中止しても、それまでに移動したファイルは"
                    "そのまま使えます。";
@@ -611,7 +612,7 @@ std::string ConsolePassCommand(const PlannerOptions &o, const ListContext &c, ch
 
 std::string ConsolePassLog(const PlannerOptions &o, const ListContext &c, char letter) {
     return FormatString("$LOG %s - %c: [%s]", ConsolePassKind(o, c.windowsVersion).c_str(), letter,
-                  DefragToolLine(o, c.windowsVersion, letter).c_str());
+                        DefragToolLine(o, c.windowsVersion, letter).c_str());
 }
 
 std::vector<std::string> ConsoleDrive(const PlannerOptions &o, const ListContext &c, char letter) {
@@ -728,10 +729,7 @@ namespace {
 void WriteTimeStamps(const PlannerOptions &o, DWORD drives) {
     if (o.selected < 0 || o.selected > 2) return;
     REGA key;
-    if (!OpenSettings(key, OPEN_CREATE)) {
-        ReportRegistryError(kSettingsLocation, kLogModule);
-        return;
-    }
+    if (!OpenSettingsForWriting(key, kLogModule)) return;
     SYSTEMTIME now;
     GetSystemTime(&now);
     for (char letter : Letters(drives)) {
@@ -913,10 +911,7 @@ bool PowerCheck() {
 bool ReadOptions(PlannerOptions *options) {
     RUNTRACE("rns:03");
     REGA key;
-    if (!OpenSettings(key, OPEN_CREATE)) {
-        ReportRegistryError(kSettingsLocation, kLogModule);
-        return false;
-    }
+    if (!OpenSettingsForWriting(key, kLogModule)) return false;
     *options = ReadPlannerOptions(key, g_windowsVersion);
     key.CloseKey();
     return true;

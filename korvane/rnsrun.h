@@ -78,6 +78,9 @@ void DeleteStaleCommands();
 // the module which failed (its trace field).
 void ReportRegistryError(const char *location, const char *module = "korvtool");
 constexpr const char *kSettingsLocation = "KV4";
+// The settings key for writing; the registry error report (with module's name) when it cannot be
+// opened.
+bool OpenSettingsForWriting(REGA &key, const char *module = "korvtool");
 
 // A registry value exactly as stored, for the values the planner saves and puts back byte for byte.
 struct RegistryValue {

@@ -182,7 +182,8 @@ void AddWindows(Report &report) {
     }
     report.Line({"製品名", "Product"}, WindowsProductName(product.c_str(), version.dwBuildNumber));
     if (!edition.empty()) report.Line({"エディション", "Edition"}, edition);
-    std::string number = FormatString("%lu.%lu.%lu", version.dwMajorVersion, version.dwMinorVersion, version.dwBuildNumber);
+    std::string number =
+        FormatString("%lu.%lu.%lu", version.dwMajorVersion, version.dwMinorVersion, version.dwBuildNumber);
     if (revision > 0) number += FormatString(".%ld", revision);
     if (!release.empty()) number += " (" + release + ")";
     report.Line({"バージョン", "Version"},
@@ -191,7 +192,7 @@ void AddWindows(Report &report) {
     if (!servicePack.empty()) report.Line({"サービス パック", "Service pack"}, servicePack);
     report.Line({"言語", "Language"},
                 FormatString(Tx("UI %04X、コード ページ %u、%s は日本語", "UI %04X, code page %u, %s in English"),
-                       GetUserDefaultUILanguage(), GetACP(), ProductTitle()));
+                             GetUserDefaultUILanguage(), GetACP(), ProductTitle()));
 }
 
 void AddMemory(Report &report) {
@@ -204,11 +205,11 @@ void AddMemory(Report &report) {
     }
     report.Line({"物理メモリ", "Physical memory"},
                 FormatString(Tx("%s (空き %s、使用率 %lu%%)", "%s (%s free, %lu%% in use)"),
-                       ByteSizeText(status.ullTotalPhys).c_str(), ByteSizeText(status.ullAvailPhys).c_str(),
-                       status.dwMemoryLoad));
+                             ByteSizeText(status.ullTotalPhys).c_str(), ByteSizeText(status.ullAvailPhys).c_str(),
+                             status.dwMemoryLoad));
     report.Line({"コミット可能量", "Commit limit"},
                 FormatString(Tx("%s (空き %s)", "%s (%s free)"), ByteSizeText(status.ullTotalPageFile).c_str(),
-                       ByteSizeText(status.ullAvailPageFile).c_str()));
+                             ByteSizeText(status.ullAvailPageFile).c_str()));
 }
 
 // The monitors as EnumDisplayMonitors gives them; the callback only counts, so nothing that can
@@ -286,8 +287,8 @@ void AddKeyboard(Report &report) {
     report.Section({"キーボード", "Keyboard"});
     int type = GetKeyboardType(0);
     report.Line({"種類", "Type"}, FormatString(Tx("%s (種類 %d、サブタイプ %d、ファンクション キー %d 個)",
-                                            "%s (type %d, subtype %d, %d function keys)"),
-                                         KeyboardTypeName(type), type, GetKeyboardType(1), GetKeyboardType(2)));
+                                                  "%s (type %d, subtype %d, %d function keys)"),
+                                               KeyboardTypeName(type), type, GetKeyboardType(1), GetKeyboardType(2)));
     char layout[KL_NAMELENGTH] = "";
     if (!GetKeyboardLayoutNameA(layout)) return;
     std::string text = layout;
@@ -366,7 +367,7 @@ std::string DriveText(char letter) {
     ULARGE_INTEGER freeBytes = {}, totalBytes = {};
     if (GetDiskFreeSpaceExA(root, nullptr, &totalBytes, &freeBytes))
         text += FormatString(Tx("、%s (空き %s)", ", %s (%s free)"), ByteSizeText(totalBytes.QuadPart).c_str(),
-                       ByteSizeText(freeBytes.QuadPart).c_str());
+                             ByteSizeText(freeBytes.QuadPart).c_str());
     std::string disk = DiskInterface(letter);
     if (!disk.empty()) text += ", " + disk;
     return text;
