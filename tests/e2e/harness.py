@@ -15,6 +15,7 @@ import re
 import select
 import shlex
 import shutil
+import signal
 import subprocess
 import tempfile
 import time
@@ -70,21 +71,42 @@ def _safe_name(text, length=60):
 
 # ---- Processes ----------------------------------------------------------------------------------
 
-def kill_strays(prefix_path):
-    """Kills what is left of a prefix's processes after its wineserver ended. Wine starts some
-    programs itself (the wineboot of ExitWindowsEx), so they are not ours to wait for; one caught
-    starting up while its wineserver was being killed waits for that server forever."""
+def prefix_processes(prefix_path):
+    """The Linux processes of a prefix as (pid, command line); Wine shows a Windows program's
+    own command line there ("C:\\windows\\system32\\wineboot.exe --end-session ...")."""
     wanted = f"WINEPREFIX={prefix_path}".encode()
-    killed = []
+    found = []
     for entry in Path("/proc").iterdir():
         if not entry.name.isdigit() or int(entry.name) == os.getpid():
             continue
         try:
             if wanted in (entry / "environ").read_bytes().split(b"\0"):
-                os.kill(int(entry.name), 9)
-                killed.append(int(entry.name))
+                command = (entry / "cmdline").read_bytes().replace(b"\0", b" ").decode("utf-8", "replace")
+                found.append((int(entry.name), command.strip()))
         except (OSError, ValueError):
             continue  # gone already, or not ours to read
+    return found
+
+
+def signal_process(pid, number):
+    """Sends a signal to a Linux process that may have ended already."""
+    try:
+        os.kill(pid, number)
+    except OSError:
+        pass
+
+
+def kill_process(pid):
+    signal_process(pid, signal.SIGKILL)
+
+
+def kill_strays(prefix_path):
+    """Kills what is left of a prefix's processes after its wineserver ended. Wine starts some
+    programs itself (the wineboot of ExitWindowsEx), so they are not ours to wait for; one caught
+    starting up while its wineserver was being killed waits for that server forever."""
+    killed = [pid for pid, _ in prefix_processes(prefix_path)]
+    for pid in killed:
+        kill_process(pid)
     return killed
 
 
@@ -502,9 +524,15 @@ class Prefix:
         """Writes many values in one reg.exe call: {key: {name: value}}, typed as reg_add types
         them; a value None deletes the value, a key mapped to None deletes the whole key."""
         self.write_file(f"{TEST_DIR}\\import.reg", reg_file_text(values), encoding="utf-16")
-        result = self.reg("import", f"{TEST_DIR}\\import.reg")
-        if result.returncode != 0:
-            raise HarnessError(f"reg import of {', '.join(values)}: {result.stderr.strip()}")
+        # On a loaded machine reg.exe has been seen to fail now and then without a word; the
+        # import writes the same values again, so it is tried three times before it fails.
+        for _ in range(3):
+            result = self.reg("import", f"{TEST_DIR}\\import.reg")
+            if result.returncode == 0:
+                return
+            time.sleep(0.5)
+        raise HarnessError(f"reg import of {', '.join(values)} ended with {result.returncode}: "
+                           f"{(result.stdout + result.stderr).strip() or 'no message'}")
 
     def export_key(self, key):
         """A key and all its subkeys as {subkey: {name: value}}, the key itself under "" and each

@@ -101,6 +101,10 @@ _EXIT_PROCESS = re.compile(r"^Call (?:kernel32\.ExitProcess|ntdll\.RtlExitUserPr
                            re.IGNORECASE)
 
 
+# Wine's wineboot ending the session, stand-in or real, as the prefix's process list shows it.
+_ENDS_SESSION = re.compile(r"wineboot\.exe\b.*--(?:end-session|kill)", re.IGNORECASE)
+
+
 class Trace:
     """The processes and power requests of one relay trace, read as it grows."""
 
@@ -261,6 +265,7 @@ class Session:
                 if request and request.ends_session:
                     if step.ended == "power off":
                         self._end_processes(step)
+                    self._finish_end_of_session(timeout)
                     outcome.ended = request.kind
                     return outcome
                 if not request and step.kind == "boot":
@@ -340,6 +345,23 @@ class Session:
         for process in step.processes:
             if process.exit_code is None and not process.builtin:
                 self.prefix.run("taskkill.exe", "/f", "/pid", str(process.pid), timeout=30)
+
+    def _finish_end_of_session(self, timeout):
+        """Waits for Wine's end of the session (the wineboot that ExitWindowsEx started) to finish
+        closing windows. On a busy machine it may still be taking its list of windows when the
+        program that asked has ended, and would then close a window of the next program the
+        test starts in this prefix. One still busy after timeout seconds is killed."""
+        deadline = time.monotonic() + timeout
+        while True:
+            ending = [pid for pid, command in harness.prefix_processes(self.prefix.path)
+                      if _ENDS_SESSION.search(command)]
+            if not ending:
+                return
+            if time.monotonic() > deadline:
+                for pid in ending:
+                    harness.kill_process(pid)
+                return
+            time.sleep(0.2)
 
     def _power_cycle(self):
         """Ends every process with the wineserver and starts a fresh one, as a restart of the

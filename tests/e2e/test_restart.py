@@ -2,6 +2,10 @@
 as Windows does (RunOnce values at the next boot, then the user's shell), ends on a shutdown,
 bounds every wait, and its readers (stand-in journals, registry snapshots, the run log) tell
 what happened."""
+import re
+import signal
+import threading
+import time
 from datetime import datetime
 
 import pytest
@@ -160,6 +164,41 @@ def test_each_power_request_ends_the_session_its_way(prefix, session):
         codes = outcome.exit_codes("powerctl.exe")
         assert last_code is ANY or codes[-1] == last_code, (args, outcome)
         assert not outcome.steps[0].program.running, f"{args}: the program was left running"
+
+
+# Wine's own wineboot ending the session for a forced request (the stand-in has "--kill" then).
+REAL_WINEBOOT_ENDING = re.compile(r"wineboot\.exe\b.*--end-session", re.IGNORECASE)
+
+
+def test_a_session_ends_only_once_wines_end_of_session_is_over(prefix, session):
+    """Wine's end of the session runs on after the program that asked has ended. Held up here
+    (its processes stopped as they appear), it must not be left to close the windows of the next
+    program the test starts."""
+    frozen, done = set(), threading.Event()
+
+    def freeze():
+        while not done.is_set():
+            for pid, command in harness.prefix_processes(prefix.path):
+                if pid not in frozen and REAL_WINEBOOT_ENDING.search(command):
+                    harness.signal_process(pid, signal.SIGSTOP)
+                    frozen.add(pid)
+            time.sleep(0.005)
+
+    watcher = threading.Thread(target=freeze)
+    watcher.start()
+    try:
+        outcome = session.run(first=session.start(POWERCTL, "--window", "--exit", "shutdown+force"), boots=1,
+                              grace=1, timeout=5)
+    finally:
+        done.set()
+        watcher.join()
+    assert outcome.ended == "shutdown" and frozen, (outcome, frozen)
+    # Woken now, a wineboot the session had left behind would close the next program's window.
+    next_program = session.start(POWERCTL, "--window", "--sleep", "5000", "--code", "7")
+    time.sleep(0.5)
+    for pid in frozen:
+        harness.signal_process(pid, signal.SIGCONT)
+    assert next_program.wait(30) == 7
 
 
 def test_a_shell_that_never_ends_fails_with_a_time_out_and_a_screenshot(prefix, session):
