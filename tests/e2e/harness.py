@@ -104,10 +104,8 @@ def kill_strays(prefix_path):
     """Kills what is left of a prefix's processes after its wineserver ended. Wine starts some
     programs itself (the wineboot of ExitWindowsEx), so they are not ours to wait for; one caught
     starting up while its wineserver was being killed waits for that server forever."""
-    killed = [pid for pid, _ in prefix_processes(prefix_path)]
-    for pid in killed:
+    for pid, _ in prefix_processes(prefix_path):
         kill_process(pid)
-    return killed
 
 
 # ---- Display and screenshots ------------------------------------------------------------------
