@@ -8,7 +8,7 @@
 // ready for the dialog and each match turned into its command-list path. Writing the entries to
 // the registry is left out: it costs the same per match however the tree is walked. Prints files
 // per second for both (the best of the rounds) and their ratio.
-#include "rnsrun.h"
+#include "planner/rnsrun.h"
 
 #include "platform.h"
 #include "winhandle.h"

@@ -15,7 +15,7 @@ extern unsigned short g_windowsVersion;
 // Returns true when the command line held one of them.
 bool ApplyLanguageSwitch(const char *commandLine);
 
-// ---- Start-up state (korvane.cpp), set before the main window exists ---------------------------
+// ---- Start-up state (startup/, window/drawing.cpp), set before the main window exists -------------
 
 extern double g_dpiScaleX, g_dpiScaleY; // screen pixels per inch / 96; every window size is scaled
 extern bool g_commandGiven;             // /E, /S or /L stored command lines of run kind 3

@@ -4,8 +4,8 @@
 #pragma once
 
 #include "korvane.h"
-#include "korvwin.h"
-#include "normal.h"
+#include "window/korvwin.h"
+#include "window/normal.h"
 
 #include <windows.h>
 

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "korvane.h"
-#include "rnsrun.h"
+#include "planner/rnsrun.h"
 
 #include "language.h"
 #include "log_capture.h"

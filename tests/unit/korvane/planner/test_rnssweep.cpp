@@ -1,0 +1,208 @@
+// The file sweep: long names matched against the kinds' patterns, each folder listed once, files in
+// pattern order before the subfolders, depth first, reparse points left alone; and its dialog.
+#include "korvane.h"
+#include "planner/rnsrun.h"
+
+#include "language.h"
+#include "log_capture.h"
+#include "resource.h"
+#include "settings.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+#include <thread>
+
+namespace {
+
+TEST(SweepMatch, LongNamesMatchWithoutRegardToCase) {
+    struct Case {
+        const wchar_t *name;
+        const wchar_t *pattern;
+        bool matches;
+    } cases[] = {
+        {L"THUMBS.DB", L"Thumbs.db", true},
+        {L"Thumbs.db.old", L"Thumbs.db", false},
+        {L"a.b.BAK", L"*.bak", true},
+        // Its 8.3 alias REPORT~1.BAK would match; the long name decides.
+        {L"report.bakup", L"*.bak", false},
+        {L"albumart_{1A-2B}_large.JPG", L"AlbumArt_{*}_Large.jpg", true},
+        {L"AlbumArt_{x}_Small.jpg", L"AlbumArt_{*}_Large.jpg", false},
+        {L"AlbumArtSmall.jpg", L"AlbumArt_{*}_Small.jpg", false},
+        {L"ksnapshot.etl", L"snapshot.etl", false},
+        {L"\u8868.gid", L"*.gid", true},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(c.matches, MatchesPattern(c.name, c.pattern)) << c.name << " / " << c.pattern;
+}
+
+// A tree in memory: folder -> its items in the order the file system lists them.
+struct FakeTree {
+    std::map<std::wstring, std::vector<FolderItem>> folders;
+    std::vector<std::wstring> listed, entered, found;
+    size_t stopAfterFound = SIZE_MAX;
+};
+
+bool ListFake(const std::wstring &folder, std::vector<FolderItem> &items, void *context) {
+    auto *tree = static_cast<FakeTree *>(context);
+    tree->listed.push_back(folder);
+    auto it = tree->folders.find(folder);
+    if (it == tree->folders.end()) return false;
+    items = it->second;
+    return true;
+}
+
+void EnterFake(const std::wstring &folder, void *context) {
+    static_cast<FakeTree *>(context)->entered.push_back(folder);
+}
+
+void FoundFake(const std::wstring &path, void *context) {
+    static_cast<FakeTree *>(context)->found.push_back(path);
+}
+
+bool StoppedFake(void *context) {
+    auto *tree = static_cast<FakeTree *>(context);
+    return tree->found.size() >= tree->stopAfterFound;
+}
+
+constexpr DWORD kFile = FILE_ATTRIBUTE_ARCHIVE;
+constexpr DWORD kFolder = FILE_ATTRIBUTE_DIRECTORY;
+constexpr DWORD kJunction = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT;
+
+FakeTree ProfileLikeTree() {
+    FakeTree tree;
+    tree.folders[L"C:\\"] = {{L"b.bak", kFile},  {L"Users", kFolder},      {L"Thumbs.db", kFile}, {L"a.gid", kFile},
+                             {L"Data", kFolder}, {L"report.bakup", kFile}, {L"x.bak", kFolder}};
+    tree.folders[L"C:\\Users\\"] = {{L"Application Data", kJunction}, {L"me", kFolder}, {L"THUMBS.DB", kFile}};
+    tree.folders[L"C:\\Users\\me\\"] = {{L"old.BAK", kFile}};
+    tree.folders[L"C:\\Data\\"] = {{L"krundown.etl", kFile}, {L"snapshot.etl", kFile}};
+    tree.folders[L"C:\\x.bak\\"] = {{L"in.bak", kFile}};
+    // Entering the junction would list the profile again below itself.
+    tree.folders[L"C:\\Users\\Application Data\\"] = {{L"trap.bak", kFile}};
+    return tree;
+}
+
+std::vector<std::wstring> AllPatterns() {
+    PlannerOptions options;
+    options.sweepThumbs = options.sweepGid = options.sweepAlbumArt = options.sweepBak = options.sweepEtl = true;
+    return SweepPatterns(options);
+}
+
+TEST(SweepWalk, FilesInPatternOrderThenSubfoldersDepthFirst) {
+    FakeTree tree = ProfileLikeTree();
+    SweepTree(L"C:\\", AllPatterns(), {ListFake, EnterFake, FoundFake, nullptr, &tree});
+    EXPECT_EQ((std::vector<std::wstring>{L"C:\\Thumbs.db", L"C:\\a.gid", L"C:\\b.bak", L"C:\\Users\\THUMBS.DB",
+                                         L"C:\\Users\\me\\old.BAK", L"C:\\Data\\snapshot.etl",
+                                         L"C:\\Data\\krundown.etl", L"C:\\x.bak\\in.bak"}),
+              tree.found);
+    EXPECT_EQ((std::vector<std::wstring>{L"C:\\", L"C:\\Users\\", L"C:\\Users\\me\\", L"C:\\Data\\", L"C:\\x.bak\\"}),
+              tree.listed)
+        << "each folder listed once, the junction never";
+    EXPECT_EQ(tree.listed, tree.entered) << "the folder text names each folder before it is searched";
+}
+
+TEST(SweepWalk, StopsWhereItWasStopped) {
+    FakeTree tree = ProfileLikeTree();
+    tree.stopAfterFound = 4;
+    SweepTree(L"C:\\", AllPatterns(), {ListFake, nullptr, FoundFake, StoppedFake, &tree});
+    EXPECT_EQ(4u, tree.found.size()) << "the folder in hand is finished, no further one is entered";
+    EXPECT_EQ((std::vector<std::wstring>{L"C:\\", L"C:\\Users\\"}), tree.listed);
+}
+
+TEST(SweepPaths, OnlyPathsTheListCanHoldAreTaken) {
+    std::string ansi;
+    EXPECT_TRUE(CommandListPath(L"C:\\Data\\old.bak", &ansi));
+    EXPECT_EQ("C:\\Data\\old.bak", ansi);
+    EXPECT_TRUE(CommandListPath(L"C:\\100%\\a.bak", &ansi)) << "a lone percent sign expands to itself";
+    EXPECT_FALSE(CommandListPath(L"C:\\%windir%\\a.bak", &ansi)) << "the entry would name another file";
+    EXPECT_FALSE(CommandListPath(L"C:\\\u0E01\\a.bak", &ansi)) << "not in the ANSI code page";
+}
+
+// A real folder on the disk of the test prefix.
+class SweepDisk : public ::testing::Test {
+protected:
+    void SetUp() override {
+        root_ = L"C:\\tw-sweep\\";
+        for (const wchar_t *folder : {L"", L"sub\\", L"sub\\deep\\"})
+            CreateDirectoryW((root_ + folder).c_str(), nullptr);
+        for (const wchar_t *file : {L"report.bakup", L"keep.txt", L"Thumbs.db", L"sub\\deep\\x.BAK", L"sub\\y.gid"})
+            Touch(root_ + file);
+    }
+    void TearDown() override {
+        for (const wchar_t *file : {L"report.bakup", L"keep.txt", L"Thumbs.db", L"sub\\deep\\x.BAK", L"sub\\y.gid"})
+            DeleteFileW((root_ + file).c_str());
+        for (const wchar_t *folder : {L"sub\\deep\\", L"sub\\", L""})
+            RemoveDirectoryW((root_ + folder).c_str());
+    }
+    static void Touch(const std::wstring &path) {
+        HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        ASSERT_NE(INVALID_HANDLE_VALUE, file) << "cannot create the test file";
+        CloseHandle(file);
+    }
+    std::wstring root_;
+};
+
+TEST_F(SweepDisk, RealFoldersAreMatchedByTheirLongNames) {
+    FakeTree seen;
+    SweepTree(root_, AllPatterns(), {ListFolder, nullptr, FoundFake, nullptr, &seen});
+    EXPECT_EQ((std::vector<std::wstring>{root_ + L"Thumbs.db", root_ + L"sub\\y.gid", root_ + L"sub\\deep\\x.BAK"}),
+              seen.found);
+}
+
+// The dialog over the real drives: it opens, finds the planted file and closes by itself.
+class SweepDialog : public SweepDisk {
+protected:
+    void SetUp() override {
+        SweepDisk::SetUp();
+        g_instance = GetModuleHandleA(nullptr);
+        SetLanguage(Program::Korvane, false);
+        RegDeleteTreeA(HKEY_LOCAL_MACHINE, kSettingsPath);
+        AppendCommand(nullptr);
+    }
+    void TearDown() override {
+        RegDeleteTreeA(HKEY_LOCAL_MACHINE, kSettingsPath);
+        SweepDisk::TearDown();
+    }
+    std::vector<std::string> Entries() {
+        std::vector<std::string> entries;
+        REGA key;
+        if (!OpenSettings(key, OPEN_READONLY)) return entries;
+        for (int i = 0; i < CommandCount(); ++i)
+            entries.push_back(key.RegReadStringA(OrderValueName(i).c_str(), "(absent)").get());
+        key.CloseKey();
+        return entries;
+    }
+    LogCapture log_;
+};
+
+TEST_F(SweepDialog, FoundFilesBecomeDeleteEntries) {
+    PlannerOptions options;
+    options.sweepBak = true;
+    RunFileSweep(options);
+    std::vector<std::string> entries = Entries();
+    EXPECT_NE(entries.end(), std::find(entries.begin(), entries.end(), "$Del C:\\tw-sweep\\sub\\deep\\x.BAK"));
+    EXPECT_EQ(entries.end(), std::find(entries.begin(), entries.end(), "$Del C:\\tw-sweep\\report.bakup"));
+    for (const std::string &entry : entries)
+        EXPECT_EQ(0u, entry.rfind("$Del ", 0)) << entry;
+}
+
+TEST_F(SweepDialog, SkipEndsTheSearchAndKeepsWhatWasFound) {
+    PlannerOptions options;
+    options.sweepThumbs = true;
+    std::thread skipper([] {
+        for (int i = 0; i < 200; ++i) {
+            if (HWND dialog = FindWindowA(nullptr, "Serching Files to delete")) {
+                PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDC_SWEEP_SKIP, BN_CLICKED), 0);
+                return;
+            }
+            Sleep(10);
+        }
+    });
+    RunFileSweep(options);
+    skipper.join();
+    for (const std::string &entry : Entries())
+        EXPECT_EQ(0u, entry.rfind("$Del ", 0)) << entry;
+}
+
+} // namespace
