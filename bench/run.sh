@@ -51,3 +51,16 @@ mkdir -p "$prefix/drive_c/tidewell"
 cp "$build/bench-bin/sweep_bench.exe" "$prefix/drive_c/tidewell/"
 ensure_display
 WINEPREFIX="$prefix" timeout --kill-after=10 3600 "$WINE" 'C:\tidewell\sweep_bench.exe' 'T:\' 3
+
+# A sweep that finds more files than the command list has entries: 40 000 backup files in 400
+# folders on the prefix's C:, planned into a whole list.
+full=$prefix/drive_c/full-tree
+python3 - "$full" <<'PY'
+import os, sys
+for a in range(400):
+    folder = os.path.join(sys.argv[1], f"folder{a:03d}")
+    os.makedirs(folder)
+    for i in range(100):
+        open(os.path.join(folder, f"copy {i}.bak"), "w").close()
+PY
+WINEPREFIX="$prefix" timeout --kill-after=10 3600 "$WINE" 'C:\tidewell\sweep_bench.exe' --fill

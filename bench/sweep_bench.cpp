@@ -1,6 +1,12 @@
 // How much the file sweep costs beside a bare walk of the same tree.
 //
 //   sweep_bench.exe [root] [rounds]
+//   sweep_bench.exe --fill
+//
+// With --fill the planner writes a whole list whose sweep finds more files than the list can
+// hold (a tree on a fixed drive of the prefix, made by bench/run.sh): it reports how many entries
+// the sweep took, how long the sweep and the list took, and fails when QS could not reach the end
+// of the list.
 //
 // root (default T:\) holds a generated tree. The bare walk lists each folder once with the same
 // search call and enters its subfolders, nothing else. The sweep is the planner's: every folder
@@ -8,13 +14,16 @@
 // ready for the dialog and each match turned into its command-list path. Writing the entries to
 // the registry is left out: it costs the same per match however the tree is walked. Prints files
 // per second for both (the best of the rounds) and their ratio.
+#include "korvane.h"
 #include "planner/rnsrun.h"
 
 #include "platform.h"
+#include "settings.h"
 #include "winhandle.h"
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -101,9 +110,35 @@ template <typename Walk> double Timed(Walk walk, Counts *counts) {
     return Seconds(start);
 }
 
+// The whole list over a tree with more matching files than the list has entries.
+int FillList() {
+    g_instance = GetModuleHandleA(nullptr);
+    g_windowsVersion = GetWindowsVersionCode();
+    PlannerOptions options;
+    options.sweepBak = true;
+    options.runMethod = 4;
+    options.selected = 3;
+    options.otherCommands = "CMD.EXE /C exit 0";
+    options.otherCommandsRead = true;
+    LARGE_INTEGER start;
+    QueryPerformanceCounter(&start);
+    WriteCommandList(options, false);
+    double seconds = Seconds(start);
+    std::vector<std::string> list = ReadCommandList();
+    size_t swept = 0;
+    for (const std::string &entry : list)
+        swept += entry.rfind("$Del ", 0) == 0;
+    bool reachable =
+        !list.empty() && int(list.size()) - 1 <= kLastOrderIndex && list.back() == EndEntries(options).back();
+    printf("full list: %zu entries (%zu from the sweep) in %.1f s; the end of the list is %s\n", list.size(), swept,
+           seconds, reachable ? "within QS's reach" : "OUT OF QS'S REACH");
+    return reachable && swept > 0 ? 0 : 1;
+}
+
 } // namespace
 
 int main(int argc, char **argv) {
+    if (argc > 1 && strcmp(argv[1], "--fill") == 0) return FillList();
     std::wstring root = AnsiToWide(argc > 1 ? argv[1] : "T:\\");
     if (root.empty() || root.back() != L'\\') root += L'\\';
     int rounds = argc > 2 ? atoi(argv[2]) : 3;

@@ -62,3 +62,14 @@ INT_PTR ShowCommandLinesDialog(HWND owner);
 
 std::string BuildEnvironmentReport();
 void ShowEnvironmentReport(HWND owner);
+
+// ---- Restore point (MainMenu.cpp) ---------------------------------------------------------------
+
+// The run log's text for the status of a restore point: 0 success, -1 when System Restore is
+// missing, else the status System Restore reported.
+const char *RestorePointStatusText(int status);
+// System Restore as the operation below calls it; tests give a fake one.
+extern int (*g_createRestorePoint)();
+// Makes a restore point: the start and the status text go to the run log, any status but success
+// is also shown as a warning. True on success.
+bool MakeRestorePointReported(HWND owner);

@@ -9,6 +9,7 @@
 #include "settings.h"
 #include "winhandle.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -105,7 +106,7 @@ std::string Expanded(const char *text) {
 bool IsOrderName(const char *name, int *index) {
     if (strncmp(name, "order", 5) != 0 || !name[5]) return false;
     for (const char *p = name + 5; *p; ++p)
-        if (*p < '0' || *p > '9') return false;
+        if (*p < '0' || *p > '9' || p - name > 5 + 9) return false; // nine digits cannot overflow
     *index = atoi(name + 5);
     return true;
 }
@@ -128,21 +129,45 @@ int CommandCount() {
     return g_commandCount;
 }
 
-void DeleteStaleCommands() {
-    REGA key;
-    if (!OpenSettings(key, OPEN_CREATE)) return;
-    // Collected first: deleting while enumerating would skip values.
-    std::vector<std::string> stale;
+namespace {
+
+// The names and indices of the key's command-list values, in the order the key keeps them.
+std::vector<std::pair<int, std::string>> OrderValues(REGA &key) {
+    std::vector<std::pair<int, std::string>> values;
     char name[64];
     for (DWORD i = 0;; ++i) {
         DWORD length = sizeof name;
         LONG status = RegEnumValueA(key.Handle(), i, name, &length, nullptr, nullptr, nullptr, nullptr);
         if (status == ERROR_NO_MORE_ITEMS) break;
         int index;
-        if (status == ERROR_SUCCESS && IsOrderName(name, &index) && index >= g_commandCount) stale.push_back(name);
+        if (status == ERROR_SUCCESS && IsOrderName(name, &index)) values.emplace_back(index, name);
     }
-    for (const std::string &value : stale)
-        key.DeleteValue(value.c_str());
+    return values;
+}
+
+} // namespace
+
+std::vector<std::string> ReadCommandList() {
+    REGA key;
+    if (!OpenSettings(key, OPEN_READONLY)) return {};
+    std::vector<std::pair<int, std::string>> values = OrderValues(key);
+    std::sort(values.begin(), values.end());
+    std::vector<std::string> list;
+    for (const auto &value : values) {
+        if (value.first > kLastOrderIndex) break; // QS never gets there
+        TextPtr text = key.RegReadStringA(value.second.c_str(), "");
+        list.push_back(text ? text.get() : "");
+    }
+    key.CloseKey();
+    return list;
+}
+
+void DeleteStaleCommands() {
+    REGA key;
+    if (!OpenSettings(key, OPEN_CREATE)) return;
+    // Collected first: deleting while enumerating would skip values.
+    for (const auto &value : OrderValues(key))
+        if (value.first >= g_commandCount) key.DeleteValue(value.second.c_str());
     key.CloseKey();
 }
 

@@ -227,8 +227,20 @@ void DeleteAnyway(const std::string &path) {
     DeleteFileA(path.c_str());
 }
 
+// QS's restore moves BOOT.RN_ back, so one that is still there is the BOOT.INI of normal operation
+// that an earlier run never got to put back. It comes back first: saving the BOOT.INI that run
+// left in its place would make that the original.
+void PutBackEarlierBootIni(const BootFiles &files) {
+    if (!FileExists(files.saved.c_str())) return;
+    SetFileAttributesA(files.saved.c_str(), FILE_ATTRIBUTE_NORMAL);
+    if (CopyFileA(files.saved.c_str(), files.ini.c_str(), FALSE))
+        RUNLOG(Tx("前回の Rinsa が残した Boot.rn_ を Boot.ini に戻しました。",
+                  "Boot.ini was put back from the Boot.rn_ an earlier run left."));
+}
+
 bool BackUpBootIni(const BootFiles &files) {
     SetFileAttributesA(files.ini.c_str(), FILE_ATTRIBUTE_NORMAL);
+    PutBackEarlierBootIni(files);
     DeleteAnyway(files.saved);
     DeleteAnyway(files.edited);
     return CopyFileA(files.ini.c_str(), files.saved.c_str(), TRUE) != FALSE;

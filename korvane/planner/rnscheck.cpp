@@ -461,7 +461,7 @@ std::string LogonFailureMessage(DWORD error, bool emptyPassword) {
 
 // ---- The steps ----------------------------------------------------------------------------------
 
-bool LogonPreTest(const PlannerOptions &options) {
+bool LogonPreTest(PlannerOptions &options) {
     if (options.runMethod == 4) return true;
     bool automatic = false;
     if (!ReadAlreadyAutomatic(options, &automatic)) {
@@ -481,6 +481,9 @@ bool LogonPreTest(const PlannerOptions &options) {
                 RUNLOG(Tx("キャンセルしました。", "Canceled."));
                 return false;
             }
+            // The page stored how the run handles automatic logon; the changes and the list that
+            // follow act on that, not on what was stored when the planning began.
+            options.offAutoLogon = ReadSettingDword(setting::OffAutoLogon.name);
         }
         if (LogonTestPasses()) return true;
     }

@@ -12,6 +12,8 @@
 
 #include <shellapi.h>
 
+#include <algorithm>
+#include <cstring>
 #include <memory>
 #include <new>
 #include <string>
@@ -762,7 +764,59 @@ void QueueCleanup(const PlannerOptions &o) {
 
 } // namespace
 
-void WriteCommandList(PlannerOptions &o, bool bootExecuteSaved) {
+CarriedRestores RestoresToCarry(const std::vector<std::string> &earlierList) {
+    static const char *const kFirst[] = {"$RestoreBootExecute",
+                                         "$EnableUAC",
+                                         "$RService",
+                                         "$RestoreShell",
+                                         "$RestoreSwap",
+                                         "$RestoreBi",
+                                         "bcdedit.exe /deletevalue safeboot"};
+    static const char *const kLast[] = {"$OffAutoLogon", "$ClearAutoLogon", "$EnableDisplayLastLogonInfo"};
+    auto isEntryOf = [](const std::string &entry, const char *keyword) {
+        size_t length = strlen(keyword);
+        return _strnicmp(entry.c_str(), keyword, length) == 0 && (entry.size() == length || entry[length] == ' ');
+    };
+    CarriedRestores carried;
+    for (const std::string &entry : earlierList) {
+        for (const char *keyword : kFirst)
+            if (isEntryOf(entry, keyword)) carried.first.push_back(entry);
+        for (const char *keyword : kLast)
+            if (isEntryOf(entry, keyword)) carried.last.push_back(entry);
+    }
+    return carried;
+}
+
+int TailEntryCount(const PlannerOptions &o, const ListContext &context) {
+    constexpr int kBootFileEntries = 3; // "$RestoreBi", or the safe-boot log line and bcdedit
+    constexpr int kLogonEntries = 2;    // "$OffAutoLogon" and "$EnableDisplayLastLogonInfo"
+    constexpr int kPowerEntries = 2;    // the countdown and the command of suspend or hibernation
+    return kBootFileEntries + int(WorkEntries(o, context).size()) + kLogonEntries + kPowerEntries +
+           int(EndEntries(o).size());
+}
+
+namespace {
+
+// Queues the carried entries that the list does not hold yet; the same restore twice would only
+// log a second, failing attempt.
+void AppendCarried(const std::vector<std::string> &carried) {
+    if (carried.empty()) return;
+    std::vector<std::string> written = ReadCommandList();
+    written.resize(std::min(written.size(), size_t(CommandCount())));
+    for (const std::string &entry : carried) {
+        bool present = std::any_of(written.begin(), written.end(),
+                                   [&entry](const std::string &w) { return lstrcmpiA(w.c_str(), entry.c_str()) == 0; });
+        if (present) continue;
+        RUNLOG2(Tx("前回の Rinsa の復元エントリを引き継ぎました - ", "Kept the restore entry of an earlier run - "),
+                entry.c_str());
+        AppendCommand(entry);
+        written.push_back(entry);
+    }
+}
+
+} // namespace
+
+void WriteCommandList(PlannerOptions &o, bool bootExecuteSaved, const CarriedRestores &carried) {
     RUNTRACE("rns:L01");
     AppendCommand(nullptr);
     // Written once already when BootExecute was saved; the list starts with it all the same.
@@ -771,17 +825,19 @@ void WriteCommandList(PlannerOptions &o, bool bootExecuteSaved) {
     if (!o.stopServices.empty()) StopServices(o);
     if (o.runMethod != 4) InstallQuietShell(o);
     if (o.noPagingFile) DisablePagingFile(o);
+    AppendCarried(carried.first);
     RUNTRACE("rns:L07");
     AppendAll(StartCountdownEntries(o));
     QueueCleanup(o);
-    RunFileSweep(o);
+    ListContext context = MakeListContext(o);
+    RunFileSweep(o, SweepRoom(CommandCount(), TailEntryCount(o, context) + int(carried.last.size())));
     RUNTRACE("rns:L09");
     if ((o.runMethod != 4 && o.bootini) || o.runMethod == 3) PrepareBootIni(o);
-    ListContext context = MakeListContext(o);
     AppendAll(WorkEntries(o, context));
     RUNTRACE("rns:L16");
     WriteTimeStamps(o, context.drives);
     if (o.offAutoLogon != 0) SetAutomaticLogon(o);
+    AppendCarried(carried.last);
     if (o.endAction == 2 || o.endAction == 3) SetPowerAfterRun(o);
     AppendAll(EndEntries(o));
     // An older, longer list must not run on behind the new end.
@@ -917,15 +973,9 @@ bool ReadOptions(PlannerOptions *options) {
     return true;
 }
 
-// Stands in for the restore point of the system tools until they have their own.
 void MakeRestorePoint() {
     RUNTRACE("rns:07");
-    RegFlushKey(HKEY_LOCAL_MACHINE);
-    RegFlushKey(HKEY_CURRENT_USER);
-    if (CreateRestorePoint() == 0)
-        RUNLOG(Tx("復元ポイントを作成しました。", "Creating restore point is successful."));
-    else
-        RUNLOG(Tx("復元ポイントを作成できません。", "Cannot create restore point."));
+    MakeRestorePointReported(g_mainWindow);
 }
 
 void RunDiskCleanup(const PlannerOptions &o) {
@@ -988,6 +1038,8 @@ bool PlanRinsaRun() {
     if (!g_autoMode && !PowerCheck()) return false;
     PlannerOptions options;
     if (!ReadOptions(&options)) return false;
+    // Read before anything is written: the boot-time check writes its entry at the old list's top.
+    CarriedRestores carried = RestoresToCarry(ReadCommandList());
     RUNLOG(FormatStartLine(options, g_versionText.c_str(), g_windowsVersion).c_str());
     RUNTRACE("rns:06");
     TrimRunLog();
@@ -996,7 +1048,7 @@ bool PlanRinsaRun() {
     bool bootExecuteSaved = false;
     if (!PrepareForChanges(options, &bootExecuteSaved)) return false;
     RunBeforeCommands(options);
-    WriteCommandList(options, bootExecuteSaved);
+    WriteCommandList(options, bootExecuteSaved, carried);
     RUNTRACE("rns:N284");
     HandOver(options);
     CloseMainWindow();

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "rega.h"
+#include "settings.h"
 
 #include <windows.h>
 
@@ -73,6 +74,8 @@ inline void AppendCommand(const std::string &text) {
 int CommandCount();
 // Deletes the entries of an older, longer list beyond the one just written.
 void DeleteStaleCommands();
+// The stored list in the order QS walks it, done entries (empty) included.
+std::vector<std::string> ReadCommandList();
 
 // "Cannot open registry key.\r\n" + blank + location in an error box, and a log line that names
 // the module which failed (its trace field).
@@ -128,8 +131,9 @@ void SetPowerAfterRun(const PlannerOptions &options); // suspend or hibernate af
 
 // ---- Check disk before the restart (rnscheck.cpp) -----------------------------------------------
 
-// False when the user backs out: the run is given up before anything changed.
-bool LogonPreTest(const PlannerOptions &options);
+// False when the user backs out: the run is given up before anything changed. When the automatic
+// logon page was shown, options.offAutoLogon is what the page stored.
+bool LogonPreTest(PlannerOptions &options);
 void CheckDiskNow(const PlannerOptions &options);
 // True when BootExecute was saved, so "$RestoreBootExecute" leads the list.
 bool ScheduleBootCheck(const PlannerOptions &options);
@@ -205,14 +209,27 @@ std::vector<std::string> DefragEntries(const PlannerOptions &options, const List
 std::vector<std::string> WorkEntries(const PlannerOptions &options, const ListContext &context);
 // The last entries: restart, shut down, the shutdown command, or only the end of the list.
 std::vector<std::string> EndEntries(const PlannerOptions &options);
+// At most how many entries follow the clean-up: boot files, the work, automatic logon, the power
+// action and the end.
+int TailEntryCount(const PlannerOptions &options, const ListContext &context);
+
+// The restore entries of an earlier list that QS has not finished. A run planned before then finds
+// the earlier run's changes in place and takes them for the way things were, so it queues their
+// restore entries again: first those that lead the list, last the automatic logon ones, which
+// stay at its end so that an unplanned restart still logs on by itself.
+struct CarriedRestores {
+    std::vector<std::string> first, last;
+};
+CarriedRestores RestoresToCarry(const std::vector<std::string> &earlierList);
 
 // The hand-over goes through these, so tests can watch it without a restart.
 using ExitWindowsFunction = BOOL(WINAPI *)(UINT flags, DWORD reason);
 using ShellExecuteFunction = HINSTANCE(WINAPI *)(HWND, LPCSTR, LPCSTR, LPCSTR, LPCSTR, INT);
 extern ExitWindowsFunction g_plannerExitWindows;
 extern ShellExecuteFunction g_plannerShellExecute;
-// Writes the whole command list (from the reset to the last entry, stale entries removed).
-void WriteCommandList(PlannerOptions &options, bool bootExecuteSaved);
+// Writes the whole command list (from the reset to the last entry, stale entries removed), with
+// the restore entries carried from an earlier list that this list does not hold already.
+void WriteCommandList(PlannerOptions &options, bool bootExecuteSaved, const CarriedRestores &carried = {});
 // Restarts, shuts down or starts QS directly, by the run method.
 void HandOver(const PlannerOptions &options);
 
@@ -238,10 +255,19 @@ bool MatchesPattern(const std::wstring &name, const std::wstring &pattern);
 // Walks the tree below root ("X:\"), listing each folder once: the files matching the patterns in
 // pattern order, then the subfolders depth first; reparse points are not entered.
 void SweepTree(const std::wstring &root, const std::vector<std::wstring> &patterns, const SweepCallbacks &callbacks);
-// The real folder lister.
+// The real folder lister, and the one the sweep dialog uses (tests give their own).
 bool ListFolder(const std::wstring &folder, std::vector<FolderItem> &items, void *context);
+extern FolderLister g_sweepLister;
 // The path as the command list can hold it; false when the ANSI code page cannot spell it or an
 // environment reference in it would turn it into another path.
 bool CommandListPath(const std::wstring &path, std::string *ansi);
-// The sweep dialog over every fixed drive; appends a "$Del " entry per file found.
-void RunFileSweep(const PlannerOptions &options);
+// QS walks the list up to this index and no further; tests lower it to fill a list with a small tree.
+extern int g_lastOrderIndex;
+// Entries kept free behind the sweep on top of those the rest of the list is known to need.
+constexpr int kListMargin = 64;
+// How many "$Del " entries the sweep may add when written entries exist and tail more must follow.
+int SweepRoom(int written, int tail);
+// The sweep dialog over every fixed drive; appends a "$Del " entry per file found, up to room
+// entries. When the room is used up the search stops, says so in the dialog and the run log, and
+// the rest of the files stay where they are.
+void RunFileSweep(const PlannerOptions &options, int room = kLastOrderIndex + 1);

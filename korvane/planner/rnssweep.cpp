@@ -162,6 +162,7 @@ namespace {
 constexpr UINT kSweepFolder = WM_APP + 1; // posted: the folder being searched changed
 constexpr UINT kSweepFound = WM_APP + 2;  // sent: lParam is the path of a file found
 constexpr UINT kSweepDone = WM_APP + 3;   // posted: the worker has ended
+constexpr UINT kSweepFull = WM_APP + 4;   // sent: the list has no room for more entries
 
 struct SweepDialogData {
     std::vector<std::wstring> patterns;
@@ -173,7 +174,18 @@ struct SweepDialogData {
     std::string folder;
     std::atomic<bool> folderNoticePending{false};
     UniqueHandle worker;
+    // Entries the list has room for, and those added; the worker alone counts.
+    int room = 0, added = 0;
+    bool full = false;
 };
+
+std::string ListFullText(int added) {
+    return FormatString(Tx("コマンドリストがいっぱいになったため、%d 個のファイルで検索を中止しました。残りのファイル"
+                           "は削除しません。",
+                           "The command list is full: the search stopped after %d files. The other files are not "
+                           "deleted."),
+                        added);
+}
 
 void EnterFolder(const std::wstring &folder, void *context) {
     auto *data = static_cast<SweepDialogData *>(context);
@@ -193,7 +205,16 @@ void FileFound(const std::wstring &path, void *context) {
                 WideToAnsi(path.c_str()).c_str());
         return;
     }
+    // The work, the restores and the end of the run come after the sweep's entries; QS must reach
+    // them, so the sweep never takes the room they need.
+    if (data->added >= data->room) {
+        data->full = true;
+        data->stop = true;
+        SendMessageA(data->dialog, kSweepFull, 0, 0);
+        return;
+    }
     AppendCommand("$Del " + ansi);
+    ++data->added;
     SendMessageA(data->dialog, kSweepFound, 0, reinterpret_cast<LPARAM>(ansi.c_str()));
 }
 
@@ -202,7 +223,7 @@ bool SweepStopped(void *context) {
 }
 
 void SweepFixedDrives(SweepDialogData &data) {
-    SweepCallbacks callbacks{ListFolder, EnterFolder, FileFound, SweepStopped, &data};
+    SweepCallbacks callbacks{g_sweepLister, EnterFolder, FileFound, SweepStopped, &data};
     char root[] = "A:\\";
     for (char letter = 'A'; letter <= 'Z' && !data.stop; ++letter) {
         root[0] = letter;
@@ -270,6 +291,12 @@ INT_PTR CALLBACK SweepDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARA
     case kSweepFound:
         ShowFound(dialog, reinterpret_cast<const char *>(lParam));
         return TRUE;
+    case kSweepFull:
+        if (data) {
+            EnableWindow(GetDlgItem(dialog, IDC_SWEEP_SKIP), FALSE);
+            SetDlgItemTextA(dialog, IDC_SWEEP_FOLDER, ListFullText(data->added).c_str());
+        }
+        return TRUE;
     case kSweepDone:
         EndDialog(dialog, IDOK);
         return TRUE;
@@ -279,14 +306,24 @@ INT_PTR CALLBACK SweepDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARA
 
 } // namespace
 
-void RunFileSweep(const PlannerOptions &options) {
+FolderLister g_sweepLister = ListFolder;
+int g_lastOrderIndex = kLastOrderIndex;
+
+int SweepRoom(int written, int tail) {
+    int room = g_lastOrderIndex + 1 - written - tail - kListMargin;
+    return room > 0 ? room : 0;
+}
+
+void RunFileSweep(const PlannerOptions &options, int room) {
     SweepDialogData data;
     data.patterns = SweepPatterns(options);
     if (data.patterns.empty()) return;
+    data.room = room;
     INT_PTR result = DialogBoxParamA(g_instance, MAKEINTRESOURCEA(ResId(IDD_SWEEP_JA, IDD_SWEEP_EN)), g_mainWindow,
                                      SweepDialogProc, reinterpret_cast<LPARAM>(&data));
     // The worker has posted its last notice; it only has to return.
     if (data.worker) WaitForSingleObject(data.worker.Get(), INFINITE);
     if (result == -1 || result == IDABORT)
         RUNLOG(Tx("削除するファイルを検索できませんでした。", "Cannot search files to delete."));
+    if (data.full) RUNLOG(ListFullText(data.added).c_str());
 }

@@ -6,6 +6,7 @@
 #include "resource.h"
 #include "planner/rnsrun.h"
 #include "window/korvwin.h"
+#include "window/normal.h"
 
 #include "language.h"
 #include "platform.h"
@@ -21,8 +22,9 @@
 
 namespace {
 
-// How a step of the start leaves it.
-enum class Flow { Go, End };
+// How a step of the start leaves it: on, done, or refused (the program ends with exit code 1, so
+// that a script or task that started it can tell).
+enum class Flow { Go, End, Refused };
 
 void TakeScreenState() {
     HDC screen = GetDC(nullptr);
@@ -94,12 +96,35 @@ Flow LoadCommandFile(const std::string &argument) {
     CommandFileResult result = ReadCommandFile(name.c_str(), &text);
     if (result != CommandFileResult::Ok) {
         ShowCommandFileError(nullptr, result);
-        return Flow::End;
+        return Flow::Refused;
     }
     if (StoreOtherCommands(text, false)) {
         g_commandGiven = true;
         g_autoMode = true;
     }
+    return Flow::Go;
+}
+
+// /R: the file's settings are those of the automatic run. REGEDIT ends with 0 whether or not it
+// imported anything, so a file that is missing or no registry text is refused before REGEDIT sees
+// it; the run would otherwise start with the settings stored before. Keys beside the settings key
+// are the file's author's business, as REGEDIT would import them too.
+Flow ImportRegistryFile(const std::string &argument) {
+    std::string name = CommandFileName(argument);
+    SettingsFileCheck check = CheckSettingsFileAt(name.c_str());
+    if (check != SettingsFileCheck::Ok && check != SettingsFileCheck::OtherKeys) {
+        RefuseSettingsFile(nullptr, name.c_str(), check);
+        return Flow::Refused;
+    }
+    if (!RunCommandLine(RegeditCommandLine(argument).c_str()) || g_lastExitCode != 0) {
+        std::string failed = std::string(Tx("レジストリ ファイルをインポートできませんでした - ",
+                                            "The registry file could not be imported - ")) +
+                             name;
+        RUNLOG(failed.c_str());
+        ShowMessageBox(nullptr, failed.c_str(), ProductTitle(), MB_ICONERROR);
+        return Flow::Refused;
+    }
+    g_autoMode = true;
     return Flow::Go;
 }
 
@@ -121,9 +146,7 @@ Flow CarryOutSwitch(const ParsedSwitch &parsed) {
     case StartSwitch::TextFile:
         return LoadCommandFile(parsed.argument);
     case StartSwitch::RegFile:
-        RunCommandLine(RegeditCommandLine(parsed.argument).c_str());
-        g_autoMode = true;
-        return Flow::Go;
+        return ImportRegistryFile(parsed.argument);
     case StartSwitch::Power:
         PowerActionAfterRun(parsed.digit == 0);
         return Flow::End;
@@ -277,7 +300,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
     std::string selfCheckTime;
     if (!PassesSelfCheck(module, &selfCheckTime)) return 1;
     TakeVersion(module);
-    if (CarryOutSwitch(ParseStartSwitch(commandLine)) == Flow::End) return 0;
+    Flow switched = CarryOutSwitch(ParseStartSwitch(commandLine));
+    if (switched != Flow::Go) return switched == Flow::Refused ? 1 : 0;
 
     InstanceMutexOwner mutexOwner;
     if (!ReadStartSettings() && !TakeSingleInstance()) return 0;

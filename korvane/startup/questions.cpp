@@ -12,22 +12,6 @@
 
 // ---- Questions at start ---------------------------------------------------------------------------
 
-namespace {
-
-void MakeRestorePointNow() {
-    RegFlushKey(HKEY_LOCAL_MACHINE);
-    RegFlushKey(HKEY_CURRENT_USER);
-    RUNLOG(Tx("復元ポイントの作成を開始します。", "Starting create a restore point."));
-    if (CreateRestorePoint() == 0) {
-        RUNLOG(Tx("復元ポイントを作成しました。", "Creating restore point is successful."));
-        return;
-    }
-    const char *failed = RUNLOG(Tx("復元ポイントを作成できません。", "Cannot create restore point."));
-    ShowMessageBox(nullptr, failed, ProductTitle(), MB_ICONWARNING);
-}
-
-} // namespace
-
 void AskRestorePointChoice() {
     REGA key;
     if (!OpenSettingsForWriting(key, kLogModule)) return;
@@ -45,7 +29,7 @@ void AskRestorePointChoice() {
     if (ShowMessage(nullptr,
                     {"今すぐ復元ポイントを作成しますか?", "Are you sure you want to create a restore point now?"},
                     MB_YESNO | MB_ICONQUESTION) == IDYES)
-        MakeRestorePointNow();
+        MakeRestorePointReported(nullptr);
 }
 bool IsSummerMonth(WORD month) {
     return month >= 6 && month <= 9;

@@ -171,6 +171,8 @@ bool ReadWholeFile(const char *path, std::string *bytes) {
 
 const char *RefusalText(SettingsFileCheck check) {
     switch (check) {
+    case SettingsFileCheck::NotFound:
+        return Tx("指定されたファイルが見つかりません。", "The specified file is not found.");
     case SettingsFileCheck::NotText:
         return Tx("このファイルは正しいテキスト ファイルではありません。何もインポートしていません。",
                   "This file is not a valid text file. Nothing was imported.");
@@ -429,16 +431,20 @@ bool ExportSettings(HWND owner, const char *file) {
     return false;
 }
 
-bool ImportSettings(HWND owner, const char *file) {
+SettingsFileCheck CheckSettingsFileAt(const char *file) {
     std::string bytes;
-    if (!ReadWholeFile(file, &bytes)) {
-        ShowMessage(owner, {"指定されたファイルが見つかりません。", "The specified file is not found."}, MB_ICONERROR);
-        return false;
-    }
-    SettingsFileCheck check = CheckSettingsFile(bytes);
+    return ReadWholeFile(file, &bytes) ? CheckSettingsFile(bytes) : SettingsFileCheck::NotFound;
+}
+
+void RefuseSettingsFile(HWND owner, const char *file, SettingsFileCheck check) {
+    RUNLOG2(Tx("設定ファイルを読み込みませんでした - ", "Settings file refused - "), file);
+    ShowMessageBox(owner, RefusalText(check), ProductTitle(), MB_ICONERROR);
+}
+
+bool ImportSettings(HWND owner, const char *file) {
+    SettingsFileCheck check = CheckSettingsFileAt(file);
     if (check != SettingsFileCheck::Ok) {
-        RUNLOG2(Tx("設定ファイルを読み込みませんでした - ", "Settings file refused - "), file);
-        ShowMessageBox(owner, RefusalText(check), ProductTitle(), MB_ICONERROR);
+        RefuseSettingsFile(owner, file, check);
         return false;
     }
     REGA key;
@@ -451,4 +457,45 @@ bool ImportSettings(HWND owner, const char *file) {
     if (!ran)
         ShowMessage(owner, {"REGEDIT.EXE を起動できませんでした。", "REGEDIT.EXE could not be started."}, MB_ICONERROR);
     return ran;
+}
+
+// ---- Restore point ------------------------------------------------------------------------------
+
+int (*g_createRestorePoint)() = CreateRestorePoint;
+
+const char *RestorePointStatusText(int status) {
+    static const struct {
+        int status;
+        TextPair text;
+    } kTexts[] = {
+        {0, {"復元ポイントを作成しました。", "Creating restore point is successful."}},
+        {10, {"セーフモードで呼び出されました。", "The function was called in safe mode."}},
+        {13, {"シーケンス番号が無効です。", "The sequence number is invalid."}},
+        {80,
+         {"%windir%\\Wininit.ini にファイル名の変更待ちの操作があります。",
+          "Pending file-rename operations exist in the file %windir%\\Wininit.ini."}},
+        {112,
+         {"ディスクの空き容量が少ないため、システムの復元は待機状態です。",
+          "System Restore is in standby mode because disk space is low."}},
+        {1058, {"システムの復元は無効になっています。", "System Restore is disabled."}},
+        {1359, {"内部エラーが発生しました。", "An internal error occurred."}},
+        {1460,
+         {"復元ポイントの設定のミューテックスの待機中にタイムアウトしました。",
+          "The call timed out due to a wait on a mutex for setting restore points."}},
+    };
+    for (const auto &entry : kTexts)
+        if (entry.status == status) return entry.text.Get();
+    return Tx("復元ポイントを作成できません。", "Cannot create restore point.");
+}
+
+bool MakeRestorePointReported(HWND owner) {
+    // System Restore copies the hives as they are on disk.
+    RegFlushKey(HKEY_LOCAL_MACHINE);
+    RegFlushKey(HKEY_CURRENT_USER);
+    RUNLOG(Tx("復元ポイントの作成を開始します。", "Starting create a restore point."));
+    int status = g_createRestorePoint();
+    const char *text = RUNLOG(RestorePointStatusText(status));
+    if (status == 0) return true;
+    ShowMessageBox(owner, text, ProductTitle(), MB_ICONWARNING);
+    return false;
 }

@@ -124,7 +124,7 @@ def test_l_refuses_a_file_that_is_not_text(prefix):
     korvane = prefix.start(KORVANE, f"/L{TEST_DIR}\\odd.txt")
     found = prefix.wauto(MESSAGE_BOX, "text --id 65535", "click --text OK", "closed")
     assert found.texts and found.texts[0], "the refusal says why"
-    assert korvane.wait(30) == 0
+    assert korvane.wait(30) == 1, "a script that started it can tell"
     settings = prefix.reg_values(SETTINGS_KEY)
     assert (settings["LastCmdLine"], settings["Selected"]) == ("old", 0), "nothing is stored"
     assert not [t for t in run_log(prefix) if t.startswith("--- Rinsa running is started.")]
@@ -138,6 +138,21 @@ def test_r_imports_a_registry_file_and_runs(prefix):
     assert outcome.kinds == ["reboot"], outcome
     assert entries == ["$EnableUAC", "$RestoreShell ", "CMD.EXE /C exit 0", "$End ExitWindows"]
     assert f'Command Line - REGEDIT.EXE /S "{TEST_DIR}\\settings.reg"' in machine.log()
+
+
+@pytest.mark.parametrize("name, content, refusal", [
+    ("missing.reg", None, "The specified file is not found."),
+    ("notes.reg", "Selected=3\r\n", "This file is not a registry file. Nothing was imported."),
+])
+def test_r_refuses_a_file_regedit_would_not_import(prefix, name, content, refusal):
+    prefix.import_values({SETTINGS_KEY: {"Selected": 0}})
+    if content is not None:
+        prefix.write_file(TEST_DIR + "\\" + name, content)
+    korvane = prefix.start(KORVANE, f"/R{TEST_DIR}\\{name}")
+    prefix.wauto(MESSAGE_BOX, f"expect --id 65535 --value '{refusal}'", "click --text OK", "closed")
+    assert korvane.wait(30) == 1
+    assert not [t for t in run_log(prefix) if t.startswith("--- Rinsa running is started.")], "no run was planned"
+    assert not [t for t in run_log(prefix) if "REGEDIT" in t], "REGEDIT never saw the file"
 
 
 # ---- After a run: power action and scheduler ------------------------------------------------------

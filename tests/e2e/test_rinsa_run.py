@@ -126,6 +126,24 @@ def test_defragment_on_windows_7_with_services_and_automatic_logon(prefix):
         assert text in log, f"{text!r} is not in the run log"
 
 
+def test_a_second_run_planned_before_the_first_ran_puts_everything_back(prefix):
+    """The user plans a run, the restart does not happen (Windows is started again by hand, or
+    the run is planned anew at once), and a second run is planned over the first one's list."""
+    prefix.import_values({SERVICES + "\\TwSrvA": {"Start": 2, "Type": 16},
+                          MACHINE_WINLOGON: {"AutoAdminLogon": None}, WINLOGON_KEY: {"Shell": None}})
+    machine = Machine(prefix, "win7", {"stopsrv": "TwSrvA\x07", "OffAutoLogon": 1, "Selected": 3,
+                                       "LastCmdLine": "CMD.EXE /C exit 0"})
+    keys = [WINLOGON_KEY, SERVICES + "\\TwSrvA", MACHINE_WINLOGON, POLICIES]
+    before = machine.session.snapshot(*keys)
+    for run in (1, 2):
+        outcome, entries = machine.plan()
+        assert outcome.kinds == ["reboot"], f"run {run}: {outcome}"
+    assert entries[:4] == ["$RestoreShell Explorer.exe", "$EnableUAC", "$RService TwSrvA", "$RestoreShell "], \
+        "the second list puts back what the first run changed, after its own restores"
+    assert machine.finish().kinds == ["poweroff"]
+    assert before.compare(machine.session.snapshot(*keys)) == []
+
+
 def test_defragment_on_windows_10_twice(prefix):
     machine = Machine(prefix, "win10", {"Double": 1})
     outcome, entries = machine.plan()
@@ -213,6 +231,59 @@ def test_check_disk_now_runs_before_the_restart(prefix):
     assert "Checking(/R) - C: [CHKDSK.EXE C: /F /R /X]" in log
     assert any(t.startswith("Errors were found and fixed.(") for t in log), log
     assert not prefix.reg_values(SESSION_MANAGER).get("_BootExecute"), "nothing is scheduled at boot"
+
+
+# The automatic logon page, as the planner shows it alone when a run needs it.
+LOGON_MODE, LOGON_PASSWORD, LOGON_CONFIRM = 1142, 1005, 1007
+LOGON_VALUES = ("AutoAdminLogon", "DefaultUserName", "DefaultPassword")
+
+
+def answer_logon_page(machine, choice, password):
+    """Plays the user who is told to confirm the automatic logon and picks choice on the page."""
+    prefix = machine.prefix
+    prefix.wauto("wait --class #32770 --title Tidewell --timeout 60",
+                 "expect --id 65535 --value 'Please confirm auto logon setting for Windows.'", "click --text OK",
+                 "closed", "wait --class #32770 --title Options --timeout 30",
+                 f"select --id {LOGON_MODE} --item-index {choice}",
+                 ["settext", "--id", str(LOGON_PASSWORD), password], ["settext", "--id", str(LOGON_CONFIRM), password],
+                 "click --id 1", "closed")
+
+
+def winlogon_values(prefix):
+    values = prefix.reg_values(MACHINE_WINLOGON)
+    return {name: values.get(name) for name in LOGON_VALUES}
+
+
+def test_the_logon_pages_choice_is_what_the_run_does(prefix):
+    """A first check-disk run on a machine that does not log on by itself: the page is answered
+    "once, and delete the password", and the run sets and then removes exactly that."""
+    prefix.import_values({MACHINE_WINLOGON: {name: None for name in LOGON_VALUES}})
+    machine = Machine(prefix, "win10", {"Selected": 1})
+    korvane = machine.session.start(KORVANE, "/A")
+    answer_logon_page(machine, 3, "s3cret pass")
+    outcome = machine.session.run(first=korvane, boots=0, timeout=120)
+    assert outcome.kinds == ["reboot"], outcome
+    assert machine.entries()[-3:] == ["$ClearAutoLogon", "$EnableDisplayLastLogonInfo", "$End ExitWindows"]
+    assert winlogon_values(prefix) == {"AutoAdminLogon": "1", "DefaultUserName": machine.user,
+                                       "DefaultPassword": "s3cret pass"}
+    assert machine.finish().kinds == ["poweroff"]
+    assert winlogon_values(prefix) == {name: None for name in LOGON_VALUES}, "the run took its logon back"
+
+
+def test_do_not_use_on_the_logon_page_switches_no_automatic_logon_on(prefix):
+    """Automatic logon was set for every run, but for another user; the page now says "do not
+    use" and the user accepts stopping at the logon screen."""
+    prefix.import_values({MACHINE_WINLOGON: {"AutoAdminLogon": None, "DefaultUserName": "someone-else"}})
+    machine = Machine(prefix, "win10", {"Selected": 1, "OffAutoLogon": 3})
+    korvane = machine.session.start(KORVANE, "/A")
+    answer_logon_page(machine, 0, "")
+    prefix.wauto("wait --class #32770 --title Tidewell --timeout 30",
+                 "expect --id 65535 --value 'It stops on a logon screen. Is it all right?'", "click --text Yes")
+    outcome = machine.session.run(first=korvane, boots=0, timeout=120)
+    assert outcome.kinds == ["reboot"], outcome
+    assert not [e for e in machine.entries() if "AutoLogon" in e], machine.entries()
+    assert winlogon_values(prefix)["AutoAdminLogon"] is None
+    assert "OffAutoLogon" not in prefix.reg_values(SETTINGS_KEY)
 
 
 # ---- Other programs and the run without a restart -------------------------------------------------

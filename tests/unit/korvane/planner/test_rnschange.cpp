@@ -283,7 +283,6 @@ TEST_F(BootIniTest, TheReplacementTakesThePlaceOfBootIniAndTheOriginalIsKept) {
     WriteFileText(File("BOOT.INI"), kBootIni);
     SetFileAttributesA(File("BOOT.INI").c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN);
     WriteFileText(File("BOOT.RNB"), "replacement");
-    WriteFileText(File("BOOT.RN_"), "left over");
     PlannerOptions options = Options(2);
     options.bootini = true;
     PrepareBootIniIn(Folder(), options);
@@ -292,6 +291,27 @@ TEST_F(BootIniTest, TheReplacementTakesThePlaceOfBootIniAndTheOriginalIsKept) {
     EXPECT_EQ("replacement", ReadFileText(File("BOOT.INI")));
     EXPECT_EQ(Lines{"$RestoreBi"}, Entries());
     EXPECT_EQ(Lines{"Boot.ini was replaced with Boot.rnb."}, log_.Texts());
+}
+
+TEST_F(BootIniTest, TheOriginalAnEarlierRunLeftIsNeverOverwritten) {
+    // The first run edited BOOT.INI for safe mode; its restore has not run when the second is
+    // planned, for safe mode again and then with the replacement.
+    WriteFileText(File("BOOT.INI"), kBootIni);
+    PlannerOptions first = Options(3);
+    PrepareBootIniIn(Folder(), first);
+    for (bool replace : {false, true}) {
+        SCOPED_TRACE(replace ? "replacement" : "safe mode");
+        Restart();
+        WriteFileText(File("BOOT.RNB"), "replacement");
+        PlannerOptions again = Options(replace ? 2 : 3);
+        again.bootini = replace;
+        PrepareBootIniIn(Folder(), again);
+        EXPECT_EQ(kBootIni, ReadFileText(File("BOOT.RN_")));
+        EXPECT_EQ(replace ? std::string("replacement") : RewriteBootIniForSafeMode(kBootIni, false),
+                  ReadFileText(File("BOOT.INI")))
+            << "edited once, from the original";
+        EXPECT_EQ("Boot.ini was put back from the Boot.rn_ an earlier run left.", log_.Texts().at(0));
+    }
 }
 
 TEST_F(BootIniTest, SafeModeEditsBootIniInPlace) {

@@ -13,6 +13,7 @@
 
 #include <cstring>
 #include <deque>
+#include <fstream>
 
 namespace {
 
@@ -204,11 +205,16 @@ BOOL WINAPI FakeLogonUser(LPCSTR user, LPCSTR domain, LPCSTR password, DWORD, DW
     return TRUE;
 }
 
+// What the fake page stores as OffAutoLogon on OK (0 deletes it, as the page does); -1 stores nothing.
+LONG g_pageStores = -1;
+
 bool FakeConfirm(HWND) {
     ++g_confirmCalls;
     if (g_confirmAnswers.empty()) return false;
     bool answer = g_confirmAnswers.front();
     g_confirmAnswers.pop_front();
+    if (answer && g_pageStores > 0) WriteSettingDword(setting::OffAutoLogon.name, g_pageStores);
+    if (answer && g_pageStores == 0) DeleteRaw(HKEY_LOCAL_MACHINE, kSettingsPath, setting::OffAutoLogon.name);
     return answer;
 }
 
@@ -229,6 +235,7 @@ protected:
         g_logonError = 0;
         g_confirmAnswers.clear();
         g_confirmCalls = 0;
+        g_pageStores = -1;
         savedLogon_ = g_logonUser;
         savedConfirm_ = g_confirmAutoLogon;
         g_logonUser = FakeLogonUser;
@@ -313,6 +320,31 @@ TEST_F(LogonPreTestTest, WithoutAutomaticLogonTheUserIsAsked) {
     EXPECT_TRUE(g_logonCalls.empty()) << "nothing to test without a user";
 }
 
+TEST_F(LogonPreTestTest, TheRunActsOnWhatTheLogonPageStored) {
+    struct Case {
+        const char *what;
+        LONG stored, pageStores;
+    } cases[] = {
+        {"no automatic logon, then every run", 0, 3},
+        {"every run for another user, then do not use", 3, 0},
+        {"once, then once and delete the password", 1, 2},
+    };
+    SetAutomaticFor("someone-else", kPassword);
+    DeleteRaw(HKEY_LOCAL_MACHINE, kWinlogonPath, kAutoAdminLogon);
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        WriteSettingDword(setting::OffAutoLogon.name, c.stored);
+        options_.offAutoLogon = c.stored;
+        g_pageStores = c.pageStores;
+        g_confirmAnswers = {true};
+        boxes_.Answer(IDOK); // "Please confirm auto logon setting for Windows."
+        if (c.pageStores == 0) boxes_.Answer(IDYES); // "It stops on a logon screen. Is it all right?"
+        g_logonError = 0;
+        EXPECT_TRUE(LogonPreTest(options_));
+        EXPECT_EQ(c.pageStores, options_.offAutoLogon);
+    }
+}
+
 TEST_F(LogonPreTestTest, ABlankPasswordIsAllowedOnlyForTheTest) {
     SetAutomaticFor(CurrentUser(), nullptr);
     WriteSettingDword(setting::warn_logontest.name, 1); // the failure is accepted without a question
@@ -394,6 +426,11 @@ protected:
         }
         return texts;
     }
+    void WriteStandIn(const std::string &bytes) const {
+        std::ofstream file(standIn_, std::ios::binary | std::ios::trunc);
+        file << bytes;
+        ASSERT_TRUE(file.good()) << standIn_;
+    }
     bool (*saved_)(const char *) = nullptr;
     ValueGuard saver_{HKEY_CURRENT_USER, "Control Panel\\desktop", "ScreenSaveActive"};
     std::string standIn_ = ProgramFolder() + "CHKDSK.EXE";
@@ -404,7 +441,9 @@ TEST_F(CheckNowTest, EachDriveIsCheckedBehindTheBlackScreenAndItsExitCodeLogged)
     PlannerOptions options;
     options.drives = 1u << 2;
     options.screenOff = 2;
-    // Wine has no CHKDSK.EXE: KORVLOG cannot start it and says so with its exit code.
+    // No test may check a real disk: each run finds a stand-in CHKDSK.EXE beside KORVLOG first. The
+    // first is no program at all; KORVLOG cannot start it and says so with its exit code.
+    WriteStandIn("MZ but no program");
     CheckDiskNow(options);
     // KORVLOG itself, given CHKDSK's arguments, ends with its usage code 2.
     ASSERT_TRUE(CopyFileA((ProgramFolder() + "KORVLOG.EXE").c_str(), standIn_.c_str(), FALSE));

@@ -5,6 +5,7 @@
 
 #include "language.h"
 #include "log_capture.h"
+#include "platform.h"
 #include "resource.h"
 #include "scoped_messages.h"
 #include "settings.h"
@@ -475,6 +476,33 @@ HINSTANCE WINAPI FakeShellExecute(HWND, LPCSTR verb, LPCSTR file, LPCSTR paramet
     return reinterpret_cast<HINSTANCE>(g_calls.shellResult);
 }
 
+TEST_F(PlannerTest, AnUnfinishedEarlierListKeepsItsRestoreEntries) {
+    CarriedRestores carried =
+        RestoresToCarry({"$EnableUAC", "", "$RService TwSrvA", "$RestoreShell cmd.exe", "$START", "$Rservice2 x",
+                         "DEFRAG.EXE C:", "$OffAutoLogon", "$EnableDisplayLastLogonInfo", "$End ExitWindows",
+                         "$restoreswap", "bcdedit.exe /deletevalue safeboot"});
+    EXPECT_EQ((Lines{"$EnableUAC", "$RService TwSrvA", "$RestoreShell cmd.exe", "$restoreswap",
+                     "bcdedit.exe /deletevalue safeboot"}),
+              carried.first)
+        << "restores only, done entries and look-alike words left out";
+    EXPECT_EQ((Lines{"$OffAutoLogon", "$EnableDisplayLastLogonInfo"}), carried.last);
+
+    // This run queues its own automatic logon entry; the carried one is not written twice.
+    PlannerOptions o;
+    o.runMethod = 4;
+    o.selected = 3;
+    o.otherCommands = "x.exe";
+    o.otherCommandsRead = true;
+    o.offAutoLogon = 1;
+    WriteCommandList(o, false, carried);
+    Lines expected = carried.first;
+    expected.insert(expected.end(), {"x.exe", "$OffAutoLogon", "$EnableDisplayLastLogonInfo"});
+    for (const std::string &end : EndEntries(o))
+        expected.push_back(end);
+    EXPECT_EQ(expected, Entries());
+    EXPECT_TRUE(Logged("Kept the restore entry of an earlier run - $EnableUAC"));
+}
+
 class RunTest : public PlannerTest {
 protected:
     void SetUp() override {
@@ -534,6 +562,45 @@ TEST_F(RunTest, CancelledCountdownChangesNothing) {
     EXPECT_TRUE(Entries().empty());
     EXPECT_FALSE(Exists("ba_beforewait")) << "a next-run-only option is used up all the same";
     EXPECT_TRUE(g_calls.started.empty() && g_calls.exitWindows.empty());
+}
+
+int g_restoreStatus = 0;
+int FakeCreateRestorePoint() {
+    return g_restoreStatus;
+}
+
+TEST_F(RunTest, TheRestorePointIsReportedAsSystemRestoreAnswered) {
+    struct Case {
+        int status;
+        const char *text;
+    } cases[] = {
+        {0, "Creating restore point is successful."},
+        {1058, "System Restore is disabled."},
+        {80, "Pending file-rename operations exist in the file %windir%\\Wininit.ini."},
+        {-1, "Cannot create restore point."}, // no System Restore on this Windows
+    };
+    g_createRestorePoint = FakeCreateRestorePoint;
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.text);
+        RegDeleteTreeA(HKEY_LOCAL_MACHINE, kSettingsPath);
+        Set("How", 4);
+        Set("Selected", 3);
+        Set("CreateRestorePoint", 1);
+        log_.Clear();
+        size_t boxesBefore = boxes_.calls().size();
+        g_restoreStatus = c.status;
+        EXPECT_TRUE(PlanRinsaRun()) << "a missing restore point does not stop the run";
+        Lines texts = log_.Texts();
+        auto start = std::find(texts.begin(), texts.end(), "Starting create a restore point.");
+        ASSERT_NE(texts.end(), start);
+        ASSERT_NE(texts.end(), start + 1);
+        EXPECT_EQ(c.text, start[1]);
+        Lines boxes;
+        for (size_t i = boxesBefore; i < boxes_.calls().size(); ++i)
+            boxes.push_back(boxes_.calls()[i].text);
+        EXPECT_EQ(c.status == 0 ? Lines{} : Lines{c.text}, boxes);
+    }
+    g_createRestorePoint = CreateRestorePoint;
 }
 
 TEST_F(RunTest, HandOverByRunMethod) {

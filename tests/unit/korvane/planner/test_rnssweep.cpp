@@ -12,7 +12,6 @@
 
 #include <algorithm>
 #include <map>
-#include <thread>
 
 namespace {
 
@@ -187,22 +186,72 @@ TEST_F(SweepDialog, FoundFilesBecomeDeleteEntries) {
         EXPECT_EQ(0u, entry.rfind("$Del ", 0)) << entry;
 }
 
-TEST_F(SweepDialog, SkipEndsTheSearchAndKeepsWhatWasFound) {
+// Every folder holds a Thumbs.db and a subfolder. The first listing has Skip pressed and waits
+// until the dialog took it, so a search that goes on after Skip lists more.
+int g_listings = 0;
+bool ListOnceSkipped(const std::wstring &, std::vector<FolderItem> &items, void *) {
+    if (g_listings++ == 0) {
+        HWND dialog = FindWindowA(nullptr, "Serching Files to delete");
+        PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDC_SWEEP_SKIP, BN_CLICKED), 0);
+        for (int i = 0; i < 3000 && IsWindowEnabled(GetDlgItem(dialog, IDC_SWEEP_SKIP)); ++i)
+            Sleep(10);
+    }
+    items.push_back({L"Thumbs.db", FILE_ATTRIBUTE_NORMAL});
+    items.push_back({L"sub", FILE_ATTRIBUTE_DIRECTORY});
+    return true;
+}
+
+TEST_F(SweepDialog, SkipStopsTheSearchAndKeepsWhatWasFound) {
     PlannerOptions options;
     options.sweepThumbs = true;
-    std::thread skipper([] {
-        for (int i = 0; i < 200; ++i) {
-            if (HWND dialog = FindWindowA(nullptr, "Serching Files to delete")) {
-                PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDC_SWEEP_SKIP, BN_CLICKED), 0);
-                return;
-            }
-            Sleep(10);
-        }
-    });
+    g_listings = 0;
+    g_sweepLister = ListOnceSkipped;
     RunFileSweep(options);
-    skipper.join();
-    for (const std::string &entry : Entries())
-        EXPECT_EQ(0u, entry.rfind("$Del ", 0)) << entry;
+    g_sweepLister = ListFolder;
+    EXPECT_EQ(1, g_listings) << "the search went on after Skip";
+    std::vector<std::string> entries = Entries();
+    ASSERT_EQ(1u, entries.size()) << "what was found before Skip stays";
+    EXPECT_EQ(0u, entries[0].rfind("$Del ", 0)) << entries[0];
+}
+
+// Folders three levels deep, five subfolders and fifty matching files each: thousands of files.
+bool ManyBakFiles(const std::wstring &folder, std::vector<FolderItem> &items, void *) {
+    for (int i = 0; i < 50; ++i)
+        items.push_back({L"f" + std::to_wstring(i) + L".bak", FILE_ATTRIBUTE_NORMAL});
+    if (std::count(folder.begin(), folder.end(), L'\\') < 4)
+        for (int i = 0; i < 5; ++i)
+            items.push_back({L"d" + std::to_wstring(i), FILE_ATTRIBUTE_DIRECTORY});
+    return true;
+}
+
+TEST_F(SweepDialog, AFullListKeepsRoomForTheWorkAndTheEnd) {
+    constexpr int kLast = 400;
+    g_sweepLister = ManyBakFiles;
+    g_lastOrderIndex = kLast;
+    PlannerOptions options;
+    options.sweepBak = true;
+    options.runMethod = 4;
+    options.drives = 1u << 2;
+    options.endAction = 1;
+    unsigned short version = g_windowsVersion;
+    g_windowsVersion = 601;
+    WriteCommandList(options, false);
+    g_windowsVersion = version;
+    g_sweepLister = ListFolder;
+    g_lastOrderIndex = kLastOrderIndex;
+
+    std::vector<std::string> entries = Entries();
+    long swept =
+        std::count_if(entries.begin(), entries.end(), [](const std::string &e) { return e.rfind("$Del ", 0) == 0; });
+    EXPECT_GT(swept, 0);
+    EXPECT_LE(int(entries.size()) + kListMargin, kLast + 1) << "QS reaches every entry, with room to spare";
+    ASSERT_FALSE(entries.empty());
+    EXPECT_EQ(EndEntries(options).back(), entries.back());
+    EXPECT_NE(entries.end(), std::find(entries.begin(), entries.end(), "$RECDFRGTIME C:")) << "the work is there";
+    std::vector<std::string> texts = log_.Texts();
+    std::string full = "The command list is full: the search stopped after " + std::to_string(swept) +
+                       " files. The other files are not deleted.";
+    EXPECT_NE(texts.end(), std::find(texts.begin(), texts.end(), full));
 }
 
 } // namespace
