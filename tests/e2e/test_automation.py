@@ -68,6 +68,19 @@ def test_a_click_that_opens_a_modal_box_returns_at_once(prefix, demo):
     assert time.monotonic() - started < 15
 
 
+def test_steps_wait_for_a_state_that_comes_later(prefix, demo):
+    """Later changes the dialog 0.7 s after its click: Locked enabled, Agree checked, the focus on
+    Colour, the dialog moved. A step reads at once; with --state, --id or --expect it waits."""
+    before = prefix.wauto(DEMO, "enabled --id 106", "checked --id 102", "focus", "rect")
+    after = prefix.wauto(DEMO, "click --text Later", "enabled --id 106 --state 1", "checked --id 102 --state 1",
+                         "focus --id 103", 'rect --expect "40 30 360 270 visible"', 'rect --expect "40 *"')
+    assert (before.of_kind("enabled"), before.of_kind("check")) == ([["0"]], [["0"]])
+    assert before.of_kind("focus")[0][1] != "103" and before.of_kind("rect")[0][:2] != ["40", "30"], before.records
+    assert (after.of_kind("enabled"), after.of_kind("check")) == ([["1"]], [["1"]])
+    assert after.of_kind("focus")[0][1:3] == ["103", "ComboBox"]
+    assert after.of_kind("rect") == [["40", "30", "360", "270", "visible"]] * 2, "fields left out match anything"
+
+
 @pytest.mark.parametrize("env, title, body, button, code", [
     ({}, "Warning", "Disk C: is busy", "Cancel", 2),
     # Shown through MessageBoxA in code page 932; wauto must give back the same characters in UTF-8.
@@ -90,6 +103,10 @@ def test_waits_end_with_a_time_out_within_their_limit(prefix, demo):
         (DEMO + " ; closed --timeout 1", "is still open after 1 s"),
         (DEMO + " ; expect --id 107 --value done --timeout 1", "expected \"done\""),
         ('closed --title "Demo dialog" --timeout 0.5', "still open after 0.5 s"),
+        (DEMO + " ; enabled --id 106 --state 1 --timeout 1", "has enabled state 0 after 1 s, wanted 1"),
+        (DEMO + " ; checked --id 102 --state 2 --timeout 1", "has check state 0 after 1 s, wanted 2"),
+        (DEMO + " ; focus --id 104 --timeout 1", "after 1 s, wanted id 104"),
+        (DEMO + ' ; rect --expect "* * * * hidden" --timeout 1', 'visible" after 1 s, expected "* * * * hidden"'),
     ]
     for steps, message in cases:
         started = time.monotonic()
@@ -117,6 +134,11 @@ def test_failures_have_their_own_exit_codes(prefix, demo):
         (["keys", "{Nope}"], harness.WAUTO_USAGE, "unknown key {Nope}"),
         (["keys", "{Enter"], harness.WAUTO_USAGE, "no }"),
         (["keys", "{Ctrl+A}"], harness.WAUTO_USAGE, "need --input"),
+        (["enabled", "--state", "1"], harness.WAUTO_USAGE, "needs --id"),
+        (["focus", "--id", "Name"], harness.WAUTO_USAGE, "--id wants a number"),
+        (["rect", "--expect", "1 2 3 4 visible 6"], harness.WAUTO_USAGE, "rect --expect wants up to five fields"),
+        (["rect", "--expect", "left"], harness.WAUTO_USAGE, "rect --expect wants"),
+        (["rect", "--expect", "1 2 3 4 shown"], harness.WAUTO_USAGE, "rect --expect wants"),
         (["list"], harness.WAUTO_NO_WINDOW, "no current window"),
         (["wait", "--title", "Demo dialog", ";", "click", "--id", "999", "--timeout", "0"], harness.WAUTO_NO_CONTROL,
          "no control with id 999"),

@@ -16,6 +16,12 @@ namespace {
 
 const char *const kColours[] = {"Red", "Green", "Blue"};
 
+// Later changes the dialog a while after the click, as a program's other thread or its timer would,
+// so that only a step that waits for the change sees it.
+constexpr UINT_PTR kLaterTimer = 1;
+constexpr UINT kLaterDelay = 700;
+const RECT kLaterPlace = {40, 30, 360, 270}; // screen coordinates
+
 // What the Apply button reports, so the tests can see what reached the program.
 void ShowState(HWND dialog) {
     char name[128], line[256];
@@ -32,8 +38,21 @@ void ShowEvent(HWND dialog, const char *event, const char *detail) {
     SetDlgItemTextA(dialog, IDC_EVENT, line);
 }
 
+// Unlocks Locked, checks Agree, gives Colour the focus and moves the dialog to kLaterPlace.
+void ChangeLater(HWND dialog) {
+    KillTimer(dialog, kLaterTimer);
+    EnableWindow(GetDlgItem(dialog, IDC_LOCKED), TRUE);
+    CheckDlgButton(dialog, IDC_AGREE, BST_CHECKED);
+    SendMessageA(dialog, WM_NEXTDLGCTL, WPARAM(GetDlgItem(dialog, IDC_COLOUR)), TRUE);
+    SetWindowPos(dialog, nullptr, kLaterPlace.left, kLaterPlace.top, kLaterPlace.right - kLaterPlace.left,
+                 kLaterPlace.bottom - kLaterPlace.top, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 void OnCommand(HWND dialog, WORD id, WORD code) {
     switch (id) {
+    case IDC_LATER:
+        SetTimer(dialog, kLaterTimer, kLaterDelay, nullptr);
+        break;
     case IDC_APPLY:
         ShowState(dialog);
         break;
@@ -67,6 +86,9 @@ INT_PTR CALLBACK DemoProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
         return TRUE;
     case WM_COMMAND:
         OnCommand(dialog, LOWORD(wParam), HIWORD(wParam));
+        return TRUE;
+    case WM_TIMER:
+        if (wParam == kLaterTimer) ChangeLater(dialog);
         return TRUE;
     }
     return FALSE;

@@ -10,3 +10,4 @@
 #define IDC_LOCKED 106
 #define IDC_RESULT 107
 #define IDC_EVENT 108
+#define IDC_LATER 109

@@ -23,6 +23,9 @@ namespace {
 
 enum ExitCode { kExitOk = 0, kExitFailed = 1, kExitUsage = 2, kExitTimeout = 3, kExitNoWindow = 4, kExitNoControl = 5 };
 
+// How long a step that waits for a text or a state waits unless --timeout says otherwise.
+const DWORD kStateTimeout = 5000;
+
 const wchar_t kUsage[] =
     L"usage: wauto STEP [; STEP]...\n"
     L"window steps (FILTER: --class C --title T --title-has S --exe NAME --pid N --hwnd H --hidden):\n"
@@ -36,16 +39,21 @@ const wchar_t kUsage[] =
     L"  expect [CONTROL] (--value T | --has S) [--timeout S]   wait for a text\n"
     L"  settext CONTROL TEXT             set a control's text\n"
     L"  click CONTROL [--command]        press a button (BM_CLICK, or WM_COMMAND to the parent)\n"
-    L"  check CONTROL [--state 0|1|2] | uncheck CONTROL | checked CONTROL\n"
+    L"  check CONTROL [--state 0|1|2] | uncheck CONTROL\n"
+    L"  checked CONTROL [--state 0|1|2] [--timeout S]   a box's check state; with --state, wait for it\n"
+    L"  enabled CONTROL [--state 0|1] [--timeout S]     whether a control is enabled; with --state, wait for it\n"
     L"  select CONTROL (--item TEXT | --item-index N)   choose a combo box or list box entry\n"
     L"  items CONTROL                    list a combo box's or list box's entries\n"
     L"  keys [CONTROL] [--input] KEYS... type text; {Enter} {Esc} {Tab} {Alt+A} {Ctrl+Shift+F1} {{\n"
-    L"  rect                             the current window's screen rectangle and visibility\n"
+    L"  rect [--expect \"L T R B V\"] [--timeout S]   the current window's screen rectangle and visibility;\n"
+    L"                                   with --expect, wait for it (* matches any field, V is visible or hidden)\n"
     L"  mouse [X Y]                      a left click at client point X Y of the current window\n"
     L"  cursor                           whether the mouse cursor is showing\n"
-    L"  focus                            the control of the current window that has the keyboard focus\n"
+    L"  focus [--id N] [--timeout S]     the control of the current window that has the keyboard focus;\n"
+    L"                                   with --id, wait for it to be that control\n"
     L"  menu ID                          choose an item of the current window's menu (WM_COMMAND)\n"
     L"  sleep MS\n"
+    L"steps that wait for a state give up after --timeout seconds (default 5) with exit code 3\n"
     L"a lone \"--\" ends a step's options, for texts that begin with \"--\"\n"
     L"exit codes: 0 ok, 1 step failed, 2 usage, 3 time-out, 4 no window, 5 no control\n";
 
@@ -109,6 +117,17 @@ std::wstring Quoted(const std::wstring &text) {
     return L"\"" + text + L"\"";
 }
 
+std::vector<std::wstring> Words(const std::wstring &text) {
+    std::vector<std::wstring> words;
+    size_t start = 0;
+    while ((start = text.find_first_not_of(L' ', start)) != std::wstring::npos) {
+        size_t end = text.find(L' ', start);
+        words.push_back(text.substr(start, end == std::wstring::npos ? end : end - start));
+        start = end;
+    }
+    return words;
+}
+
 // ---- Steps as given ---------------------------------------------------------------------------
 
 struct Step {
@@ -159,6 +178,12 @@ DWORD TimeoutOf(const Step &step, DWORD fallback) {
     DWORD milliseconds = fallback;
     if (const std::wstring *text = step.Option(L"timeout")) ParseSeconds(*text, &milliseconds);
     return milliseconds;
+}
+
+// What is left of a step's time-out that began at start.
+DWORD TimeLeft(DWORD start, DWORD timeout) {
+    DWORD elapsed = GetTickCount() - start;
+    return elapsed < timeout ? timeout - elapsed : 0;
 }
 
 std::wstring Seconds(DWORD milliseconds) {
@@ -628,12 +653,56 @@ int RunText(const Step &step, Session &session) {
     return kExitOk;
 }
 
-int RunRect(const Step &, Session &session) {
+// Left, top, right, bottom and visibility: the fields of a rect record and of rect --expect.
+const size_t kRectFields = 5;
+
+std::vector<std::wstring> RectFields(HWND window) {
+    RECT rect = {};
+    GetWindowRect(window, &rect);
+    return {std::to_wstring(rect.left), std::to_wstring(rect.top), std::to_wstring(rect.right),
+            std::to_wstring(rect.bottom), IsWindowVisible(window) ? L"visible" : L"hidden"};
+}
+
+bool ValidRectPattern(const std::wstring &pattern) {
+    std::vector<std::wstring> wanted = Words(pattern);
+    long long number;
+    for (size_t i = 0; i < wanted.size(); ++i)
+        if (wanted[i] != L"*" && (i + 1 < kRectFields ? !ParseInteger(wanted[i], &number)
+                                                      : wanted[i] != L"visible" && wanted[i] != L"hidden"))
+            return false;
+    return !wanted.empty() && wanted.size() <= kRectFields;
+}
+
+// Fields left out at the end match anything, as * does; numbers match by value.
+bool RectMatches(const std::vector<std::wstring> &fields, const std::vector<std::wstring> &wanted) {
+    for (size_t i = 0; i < wanted.size() && i < fields.size(); ++i) {
+        long long have, want;
+        if (wanted[i] == L"*" || wanted[i] == fields[i]) continue;
+        if (!ParseInteger(fields[i], &have) || !ParseInteger(wanted[i], &want) || have != want) return false;
+    }
+    return true;
+}
+
+// A window that is moved, sized, shown or hidden by another thread gets there in its own time:
+// with --expect the step waits for it.
+int RunRect(const Step &step, Session &session) {
     if (int code = NeedWindow(session)) return code;
-    RECT rect;
-    GetWindowRect(session.window, &rect);
-    Record({L"rect", std::to_wstring(rect.left), std::to_wstring(rect.top), std::to_wstring(rect.right),
-            std::to_wstring(rect.bottom), IsWindowVisible(session.window) ? L"visible" : L"hidden"});
+    const std::wstring *expected = step.Option(L"expect");
+    std::vector<std::wstring> wanted = expected ? Words(*expected) : std::vector<std::wstring>();
+    DWORD timeout = TimeoutOf(step, kStateTimeout);
+    std::vector<std::wstring> fields;
+    bool reached = PollUntil(expected ? timeout : 0, [&] {
+        fields = RectFields(session.window);
+        return RectMatches(fields, wanted);
+    });
+    if (!reached) {
+        std::wstring seen;
+        for (const std::wstring &field : fields)
+            seen += (seen.empty() ? L"" : L" ") + field;
+        return Fail(kExitTimeout, L"the rectangle is " + Quoted(seen) + L" after " + Seconds(timeout) + L", expected " +
+                                      Quoted(*expected));
+    }
+    Record({L"rect", fields[0], fields[1], fields[2], fields[3], fields[4]});
     return kExitOk;
 }
 
@@ -660,7 +729,7 @@ int RunExpect(const Step &step, Session &session) {
     if (int code = NeedWindow(session)) return code;
     const std::wstring *value = step.Option(L"value");
     const std::wstring *part = step.Option(L"has");
-    DWORD timeout = TimeoutOf(step, 5000);
+    DWORD timeout = TimeoutOf(step, kStateTimeout);
     bool found = false;
     std::wstring text;
     bool matched = PollUntil(timeout, [&] {
@@ -704,14 +773,47 @@ int RunClick(const Step &step, Session &session) {
     return kExitOk;
 }
 
-int RunChecked(const Step &step, Session &session) {
+// A state of a control that checked and enabled read, and wait for with --state.
+struct ControlState {
+    const wchar_t *record; // the kind of record the step writes
+    const wchar_t *name;   // what a failure calls it
+    bool (*read)(HWND control, LRESULT *state);
+};
+
+const ControlState kCheckState = {L"check", L"check state",
+                                  [](HWND control, LRESULT *state) { return Ask(control, BM_GETCHECK, 0, 0, state); }};
+const ControlState kEnabledState = {L"enabled", L"enabled state", [](HWND control, LRESULT *state) {
+                                        *state = IsWindowEnabled(control) ? 1 : 0;
+                                        return true;
+                                    }};
+
+// Reads the state once, or with --state waits for it; the time-out covers finding the control too.
+int RunControlState(const Step &step, Session &session, const ControlState &kind) {
+    const bool waits = step.Has(L"state");
+    const LRESULT wanted = LRESULT(IntegerOption(step, L"state", 0));
+    const DWORD timeout = TimeoutOf(step, waits ? kStateTimeout : 2000), start = GetTickCount();
     HWND control;
-    if (int code = FindControl(session, step, TimeoutOf(step, 2000), &control)) return code;
-    LRESULT state;
-    if (!Ask(control, BM_GETCHECK, 0, 0, &state))
-        return Fail(kExitFailed, L"control " + Hex(control) + L" does not answer");
-    Record({L"check", std::to_wstring(state)});
+    if (int code = FindControl(session, step, timeout, &control)) return code;
+    LRESULT state = -1;
+    bool answered = false;
+    PollUntil(waits ? TimeLeft(start, timeout) : 0, [&] {
+        answered = kind.read(control, &state);
+        return answered && (!waits || state == wanted);
+    });
+    if (!answered) return Fail(kExitFailed, L"control " + Hex(control) + L" does not answer");
+    if (waits && state != wanted)
+        return Fail(kExitTimeout, L"control " + Hex(control) + L" has " + kind.name + L" " + std::to_wstring(state) +
+                                      L" after " + Seconds(timeout) + L", wanted " + std::to_wstring(wanted));
+    Record({kind.record, std::to_wstring(state)});
     return kExitOk;
+}
+
+int RunChecked(const Step &step, Session &session) {
+    return RunControlState(step, session, kCheckState);
+}
+
+int RunEnabled(const Step &step, Session &session) {
+    return RunControlState(step, session, kEnabledState);
 }
 
 // Clicks (as a user would, so the owner hears BN_CLICKED) until the box shows the wanted state;
@@ -839,13 +941,27 @@ int RunSleep(const Step &step, Session &) {
     return kExitOk;
 }
 
-int RunFocus(const Step &, Session &session) {
+// Posted keys move the focus when the window's thread gets to them: with --id the step waits for
+// the focus to reach that control.
+int RunFocus(const Step &step, Session &session) {
     if (int code = NeedWindow(session)) return code;
-    HWND focus = FocusOf(session.window);
+    const bool waits = step.Has(L"id");
+    const long long wanted = IntegerOption(step, L"id", 0);
+    const DWORD timeout = TimeoutOf(step, kStateTimeout);
+    HWND focus = nullptr;
+    int id = 0;
+    bool reached = PollUntil(waits ? timeout : 0, [&] {
+        focus = FocusOf(session.window);
+        id = focus == session.window ? 0 : GetDlgCtrlID(focus);
+        return !waits || LOWORD(id) == LOWORD(wanted);
+    });
     std::wstring text;
     ControlText(focus, &text);
-    Record({L"focus", Hex(focus), std::to_wstring(focus == session.window ? 0 : GetDlgCtrlID(focus)), ClassOf(focus),
-            text});
+    if (!reached)
+        return Fail(kExitTimeout, L"the focus is on id " + std::to_wstring(id) + L" (" + ClassOf(focus) + L" " +
+                                      Quoted(text) + L") after " + Seconds(timeout) + L", wanted id " +
+                                      std::to_wstring(wanted));
+    Record({L"focus", Hex(focus), std::to_wstring(id), ClassOf(focus), text});
     return kExitOk;
 }
 
@@ -885,14 +1001,15 @@ const Verb kVerbs[] = {
     {L"click", CONTROL_SELECTOR L"command ", ControlUse::Required, 0, 0, RunClick},
     {L"check", CONTROL_SELECTOR L"state ", ControlUse::Required, 0, 0, RunCheck},
     {L"uncheck", CONTROL_SELECTOR, ControlUse::Required, 0, 0, RunCheck},
-    {L"checked", CONTROL_SELECTOR, ControlUse::Required, 0, 0, RunChecked},
+    {L"checked", CONTROL_SELECTOR L"state ", ControlUse::Required, 0, 0, RunChecked},
+    {L"enabled", CONTROL_SELECTOR L"state ", ControlUse::Required, 0, 0, RunEnabled},
     {L"select", CONTROL_SELECTOR L"item item-index ", ControlUse::Required, 0, 0, RunSelect},
     {L"items", CONTROL_SELECTOR, ControlUse::Required, 0, 0, RunItems},
     {L"keys", CONTROL_SELECTOR L"input ", ControlUse::Optional, 1, 64, RunKeys},
-    {L"rect", L" ", ControlUse::None, 0, 0, RunRect},
+    {L"rect", L" expect timeout ", ControlUse::None, 0, 0, RunRect},
     {L"mouse", L" ", ControlUse::None, 0, 2, RunMouse},
     {L"cursor", L" ", ControlUse::None, 0, 0, RunCursor},
-    {L"focus", L" ", ControlUse::None, 0, 0, RunFocus},
+    {L"focus", L" id timeout ", ControlUse::None, 0, 0, RunFocus},
     {L"menu", L" ", ControlUse::None, 1, 1, RunMenu},
     {L"sleep", L" ", ControlUse::None, 1, 1, RunSleep},
 };
@@ -924,6 +1041,9 @@ std::wstring CheckStep(const Step &step, const Verb &verb) {
     if (step.verb == L"expect" && step.Has(L"value") == step.Has(L"has")) return L"expect needs --value or --has";
     if (step.verb == L"select" && step.Has(L"item") == step.Has(L"item-index"))
         return L"select needs --item or --item-index";
+    if (step.verb == L"rect" && step.Has(L"expect") && !ValidRectPattern(*step.Option(L"expect")))
+        return L"rect --expect wants up to five fields, LEFT TOP RIGHT BOTTOM visible|hidden (* for any), not " +
+               Quoted(*step.Option(L"expect"));
     long long number;
     if (step.verb == L"sleep" && (!ParseInteger(step.args[0], &number) || number < 0 || number > 600000))
         return L"sleep wants milliseconds, not " + Quoted(step.args[0]);
