@@ -15,6 +15,8 @@ JAPANESE = {**harness.JAPANESE, "RNSLANG": "JA"}
 QUIET_START = {"CreateRestorePoint": 0, "warn_summer": 1}
 IDLE_STATUS = "Press [Start] button to start rinsa running."
 DRIVE_C, DRIVE_E = 1006, 1008
+# The keys that walk the ring of mode buttons and the button each leaves the focus on.
+RING_WALK = [("{Tab}", 104), ("{Tab}", 105), ("{Tab}", 102), ("{Up}", 105), ("{Down}", 102)]
 STAMP_C = bytes([0xEA, 0x07, 1, 0, 4, 0, 1, 0, 10, 0, 0, 0, 0, 0, 0, 0])
 STAMP_D = bytes([0xE9, 0x07, 12, 0, 3, 0, 31, 0, 23, 0, 59, 0, 0, 0, 0, 0])
 
@@ -60,9 +62,10 @@ def test_first_start_shows_the_mode_selection_and_tab_walks_the_ring(prefix):
     assert not buttons[103][5] and not buttons[106][5], "the wizard and About wait for their screens"
     harness.screenshot("mode-selection-en")
 
-    walk = prefix.wauto(MAIN, *[step for key in ("{Tab}", "{Tab}", "{Tab}", "{Up}", "{Down}")
-                                for step in (f"keys {key}", "sleep 300", "focus")])
-    assert focused_ids(walk) == [104, 105, 102, 105, 102], "Tab wraps from the last button to the first"
+    # Tab wraps from the last button to the first. The keys are posted, so each key's button is
+    # waited for; a ring that does not wrap fails with the button the focus stayed on.
+    prefix.wauto(MAIN, *[step for key, button in RING_WALK
+                         for step in (f"keys {key}", f"focus --id {button} --timeout 10")])
     exit_program(prefix, program)
     assert "mode" not in settings(prefix), "the mode selection is not remembered as a mode"
 
@@ -87,7 +90,8 @@ def test_normal_mode_stores_every_choice_as_it_is_made(prefix):
 
     prefix.wauto(MAIN, "click --id 1035")
     wait_for_setting(prefix, "Selected", 1)
-    prefix.wauto(MAIN, f"click --id {DRIVE_C}", "sleep 300", f"click --id {DRIVE_E}")
+    prefix.wauto(MAIN, f"click --id {DRIVE_C}", f"checked --id {DRIVE_C} --state 1 --timeout 10",
+                 f"click --id {DRIVE_E}")
     wait_for_setting(prefix, "Drives", 0x14)
     prefix.wauto(MAIN, "click --id 1003")
     wait_for_setting(prefix, "Selected", 3)
@@ -154,7 +158,9 @@ def test_export_then_import_restores_the_settings_and_keeps_every_drive_history(
     assert not {"dddC", "sddC", "dddD"} & set(stored), "the drive history stays with the machine"
 
     # Changed in the panel after the export.
-    prefix.wauto(MAIN, "click --id 1034", "sleep 300", f"click --id {DRIVE_C}", "sleep 300", "menu 32791")
+    # The drive boxes are disabled while other programs are chosen, until Defragment's click is handled.
+    prefix.wauto(MAIN, "click --id 1034", f"enabled --id {DRIVE_C} --state 1 --timeout 10", f"click --id {DRIVE_C}",
+                 f"checked --id {DRIVE_C} --state 0 --timeout 10", "menu 32791")
     wait_for_setting(prefix, "PutTopButtons", 0)
     assert settings(prefix)["Selected"] == 0 and settings(prefix)["Drives"] == 0x10
 

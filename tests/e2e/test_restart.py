@@ -193,9 +193,10 @@ def test_a_session_ends_only_once_wines_end_of_session_is_over(prefix, session):
         done.set()
         watcher.join()
     assert outcome.ended == "shutdown" and frozen, (outcome, frozen)
-    # Woken now, a wineboot the session had left behind would close the next program's window.
+    # Woken now, a wineboot the session had left behind would close the next program's window; the
+    # window is there before they are woken, and the program then ends by itself 5 s after its start.
     next_program = session.start(POWERCTL, "--window", "--sleep", "5000", "--code", "7")
-    time.sleep(0.5)
+    prefix.wauto("wait --class PowerctlWindow --hidden --timeout 30")
     for pid in frozen:
         harness.signal_process(pid, signal.SIGCONT)
     assert next_program.wait(30) == 7

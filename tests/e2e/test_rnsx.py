@@ -6,7 +6,6 @@ after Exit.
 
 The programs run are stand-in tools, which record their command line and folder in the journal."""
 import concurrent.futures
-import time
 
 import harness
 from harness import SYSTEM_DIR
@@ -19,24 +18,19 @@ FIRST = f'"{TOOL_FOLDER}\\TOOLONE.EXE" /a "b c"'
 SECOND = "TOOLTWO.EXE x"
 
 
+def logged(prefix, text):
+    path = prefix.unix_path(RUN_LOG)
+    return path.exists() and text in [line.text for line in parse_run_log(path.read_bytes().decode("cp932", "replace"))]
+
+
 def wait_for_log_line(prefix, text, timeout=240):
     """Waits, from outside the prefix, until QS has logged the line: starting Wine programs before
     the session has booted would disturb its boot."""
-    deadline = time.monotonic() + timeout
-    while time.monotonic() < deadline:
-        path = prefix.unix_path(RUN_LOG)
-        if path.exists() and text in [line.text for line in parse_run_log(path.read_bytes().decode("cp932", "replace"))]:
-            return
-        time.sleep(0.5)
-    raise harness.TimedOut(f'the run log had no line "{text}" after {timeout} s')
+    harness.wait_until(lambda: logged(prefix, text), timeout, f'the run log line "{text}"')
 
 
 def wait_for_calls(prefix, tool, count, timeout=30):
-    deadline = time.monotonic() + timeout
-    while len(prefix.journal(tool)) < count:
-        if time.monotonic() > deadline:
-            raise harness.TimedOut(f"{tool} was started {len(prefix.journal(tool))} times, not {count}, in {timeout} s")
-        time.sleep(0.3)
+    harness.wait_until(lambda: len(prefix.journal(tool)) >= count, timeout, f"{tool} to be started {count} times")
     return prefix.journal(tool)
 
 
@@ -81,7 +75,7 @@ def drive(prefix):
     except BaseException:
         # The walk must not wait for dialogs nobody will close: the failure is told, not a time-out.
         for _ in range(2):
-            prefix.wauto(["wait", "--title", TITLE, "--timeout", 10], "click --id 2 --command", "sleep 1000",
+            prefix.wauto(["wait", "--title", TITLE, "--timeout", 10], "click --id 2 --command", "closed --timeout 10",
                          check=False)
         raise
 
