@@ -124,3 +124,6 @@
 
 // Dialog templates in two languages, as {Japanese id, English id}.
 #define KORVANE_DIALOG_PAIRS {IDD_COUNTDOWN_JA, IDD_COUNTDOWN_EN}, {IDD_SWEEP_JA, IDD_SWEEP_EN}, {IDD_NOTIFY_JA, IDD_NOTIFY_EN}, {IDD_ALOGON_JA, IDD_ALOGON_EN}, {IDD_FERUN_JA, IDD_FERUN_EN}, {IDD_SYSQ_JA, IDD_SYSQ_EN}, {IDD_NORMAL_JA, IDD_NORMAL_EN}
+
+// Menus in two languages, as {Japanese id, English id, {commands only the Japanese menu has}}.
+#define KORVANE_MENU_PAIRS {IDM_NORMAL_JA, IDM_NORMAL_EN, {IDM_FEEDBACK, IDM_SUPPORT}}
