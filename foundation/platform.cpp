@@ -205,6 +205,51 @@ unsigned long long FileSize64(const char *path) {
     return static_cast<unsigned long long>(size.QuadPart);
 }
 
+// ---- File-name wildcards ----------------------------------------------------------------------
+
+namespace {
+
+// "*" backtracks to the last star only, which is enough for a glob without character classes.
+bool MatchUpperUpTo(const wchar_t *name, const wchar_t *pattern, const wchar_t *patternEnd) {
+    const wchar_t *star = nullptr, *resume = nullptr;
+    while (*name) {
+        if (pattern != patternEnd && *pattern == L'*') {
+            star = ++pattern;
+            resume = name;
+        } else if (pattern != patternEnd && (*pattern == L'?' || *pattern == *name)) {
+            ++pattern;
+            ++name;
+        } else if (star) {
+            pattern = star;
+            name = ++resume;
+        } else {
+            return false;
+        }
+    }
+    while (pattern != patternEnd && *pattern == L'*')
+        ++pattern;
+    return pattern == patternEnd;
+}
+
+} // namespace
+
+bool MatchUpper(const wchar_t *name, const wchar_t *pattern) {
+    const wchar_t *end = pattern + wcslen(pattern);
+    if (MatchUpperUpTo(name, pattern, end)) return true;
+    return end - pattern >= 2 && end[-2] == L'.' && end[-1] == L'*' && MatchUpperUpTo(name, pattern, end - 2);
+}
+
+// Windows compares file names without regard to case; its upper-case table is what CharUpper uses.
+std::wstring UpperFileName(const std::wstring &text) {
+    std::wstring upper = text;
+    if (!upper.empty()) CharUpperBuffW(&upper[0], DWORD(upper.size()));
+    return upper;
+}
+
+bool MatchesPattern(const std::wstring &name, const std::wstring &pattern) {
+    return MatchUpper(UpperFileName(name).c_str(), UpperFileName(pattern).c_str());
+}
+
 // ---- Texts in new arrays ----------------------------------------------------------------------
 
 TextPtr DupString(const char *text) {

@@ -61,6 +61,16 @@ bool FileExists(const char *pathOrPattern);
 // 64-bit size of a file, or all bits set when it cannot be opened.
 unsigned long long FileSize64(const char *path);
 
+// File-name wildcards matched against long names, as the file system matches them but without its
+// 8.3 aliases ("*.bak" never takes "report.bakup" through REPORT~1.BAK): "*" any run, "?" one
+// character, case ignored by CharUpper's table; a pattern ending in ".*" also takes the names
+// without that part, so "*.*" takes every name.
+bool MatchesPattern(const std::wstring &name, const std::wstring &pattern);
+// The same on a name and a pattern both already passed through UpperFileName, for callers that
+// match many names against a few patterns.
+bool MatchUpper(const wchar_t *name, const wchar_t *pattern);
+std::wstring UpperFileName(const std::wstring &text);
+
 // ---- Shift-JIS-aware paths and texts ----------------------------------------------------------
 // Lead bytes are the fixed ranges 0x81-0x9F and 0xE0-0xFC, whatever the code page, so that a
 // trail byte 0x5C or 0x3A is never taken for a backslash or a colon.

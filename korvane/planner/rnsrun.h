@@ -250,8 +250,6 @@ struct SweepCallbacks {
 };
 // The patterns of the chosen kinds, in the order they are looked for.
 std::vector<std::wstring> SweepPatterns(const PlannerOptions &options);
-// Case-insensitive wildcard match of a long name ("*" any run, "?" one character).
-bool MatchesPattern(const std::wstring &name, const std::wstring &pattern);
 // Walks the tree below root ("X:\"), listing each folder once: the files matching the patterns in
 // pattern order, then the subfolders depth first; reparse points are not entered.
 void SweepTree(const std::wstring &root, const std::vector<std::wstring> &patterns, const SweepCallbacks &callbacks);

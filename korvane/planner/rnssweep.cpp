@@ -20,38 +20,6 @@ namespace {
 
 const char kLogModule[] = "rnssweep";
 
-// ---- Matching -----------------------------------------------------------------------------------
-
-// Both texts already upper-cased. "*" backtracks to the last star only, which is enough for a
-// glob without character classes.
-bool MatchUpper(const wchar_t *name, const wchar_t *pattern) {
-    const wchar_t *star = nullptr, *resume = nullptr;
-    while (*name) {
-        if (*pattern == L'*') {
-            star = ++pattern;
-            resume = name;
-        } else if (*pattern == L'?' || *pattern == *name) {
-            ++pattern;
-            ++name;
-        } else if (star) {
-            pattern = star;
-            name = ++resume;
-        } else {
-            return false;
-        }
-    }
-    while (*pattern == L'*')
-        ++pattern;
-    return *pattern == L'\0';
-}
-
-// Windows compares file names without regard to case; its upper-case table is what CharUpper uses.
-std::wstring Upper(const std::wstring &text) {
-    std::wstring upper = text;
-    if (!upper.empty()) CharUpperBuffW(&upper[0], DWORD(upper.size()));
-    return upper;
-}
-
 bool IsFolder(DWORD attributes) {
     return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
@@ -74,16 +42,12 @@ std::vector<std::wstring> SweepPatterns(const PlannerOptions &options) {
     return patterns;
 }
 
-bool MatchesPattern(const std::wstring &name, const std::wstring &pattern) {
-    return MatchUpper(Upper(name).c_str(), Upper(pattern).c_str());
-}
-
 // ---- The walk -----------------------------------------------------------------------------------
 
 void SweepTree(const std::wstring &root, const std::vector<std::wstring> &patterns, const SweepCallbacks &callbacks) {
     std::vector<std::wstring> upperPatterns;
     for (const std::wstring &pattern : patterns)
-        upperPatterns.push_back(Upper(pattern));
+        upperPatterns.push_back(UpperFileName(pattern));
     auto stopped = [&callbacks] { return callbacks.stopped && callbacks.stopped(callbacks.context); };
 
     // Folders still to visit, the next one last: a stack keeps the depth-first order without
@@ -104,7 +68,7 @@ void SweepTree(const std::wstring &root, const std::vector<std::wstring> &patter
         upperNames.resize(items.size());
         taken.assign(items.size(), false);
         for (size_t i = 0; i < items.size(); ++i)
-            upperNames[i] = Upper(items[i].name);
+            upperNames[i] = UpperFileName(items[i].name);
         for (const std::wstring &pattern : upperPatterns) {
             for (size_t i = 0; i < items.size(); ++i) {
                 if (taken[i] || IsFolder(items[i].attributes) || !MatchUpper(upperNames[i].c_str(), pattern.c_str()))

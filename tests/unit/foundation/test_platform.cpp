@@ -183,6 +183,27 @@ TEST(FindFileAnsi, ListsUnicodeNamesInTheAnsiCodePage) {
     EXPECT_FALSE(FindNextFileAnsi(INVALID_HANDLE_VALUE, &data));
 }
 
+TEST(MatchesPattern, TakesLongNamesAsTheFileSystemSearchWouldWithoutItsAliases) {
+    struct Case {
+        const wchar_t *name;
+        const wchar_t *pattern;
+        bool matches;
+    } cases[] = {
+        {L"a.pnf", L"*.PNF", true},
+        {L"setup.pnfx", L"*.pnf", false}, // its alias SETU~1.PNF does not count
+        {L"README", L"*.*", true},        // "*.*" takes names without a dot too
+        {L"setup", L"setup.*", true},
+        {L"setup.inf", L"setup.*", true},
+        {L"setupx", L"setup.*", false},
+        {L"x.*", L"x.*", true},
+        {L"\u00E9t\u00E9.log", L"\u00C9T\u00C9.*", true}, // case is ignored beyond ASCII
+        {L"\u8868", L"?", true},
+        {L"ab", L"?", false},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(c.matches, MatchesPattern(c.name, c.pattern)) << AnsiName(c.name) << " / " << AnsiName(c.pattern);
+}
+
 TEST(FileExists, FindsFilesAndPatterns) {
     TempFolder folder;
     folder.AddFile(L"here.txt", "x");

@@ -5,6 +5,7 @@
 
 #include "language.h"
 #include "log_capture.h"
+#include "platform.h"
 #include "resource.h"
 #include "settings.h"
 
