@@ -8,8 +8,6 @@
 #include "settings.h"
 #include "winhandle.h"
 
-#include <process.h>
-
 #include <string>
 
 namespace {
@@ -65,10 +63,12 @@ HWND CreateWindowOrFail() {
     return window;
 }
 
-bool BeginStartMode(HWND window, const StartSwitch &start) {
+// The normal start hands the worker's handle to worker.
+bool BeginStartMode(HWND window, const StartSwitch &start, UniqueHandle *worker) {
     if (start.mode == StartMode::Normal) {
         RUNTRACE("WinMain:62");
-        if (_beginthread(mainThread, 0, window) == static_cast<uintptr_t>(-1)) {
+        *worker = StartWorker(mainThread, window);
+        if (!*worker) {
             CriticalError(window, "Error in _beginthread()");
             return false;
         }
@@ -86,18 +86,6 @@ bool BeginStartMode(HWND window, const StartSwitch &start) {
     }
     RUNTRACE("WinMain:76");
     return true;
-}
-
-int MessageLoop() {
-    MSG message;
-    BOOL got;
-    while ((got = GetMessageA(&message, nullptr, 0, 0)) != 0 && got != -1) {
-        // The timed notice gets its keys (Escape closes it) like any dialog.
-        if (g_currentNotice && IsDialogMessageA(g_currentNotice, &message)) continue;
-        TranslateMessage(&message);
-        DispatchMessageA(&message);
-    }
-    return got == 0 ? static_cast<int>(message.wParam) : 0;
 }
 
 } // namespace
@@ -125,9 +113,10 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
     RepairPathEnvironment(WindowsFolder(), SystemFolder());
 
     HWND window = CreateWindowOrFail();
-    if (!window || !BeginStartMode(window, start)) return 1;
+    UniqueHandle worker;
+    if (!window || !BeginStartMode(window, start, &worker)) return 1;
     SetThreadExecutionState(ES_CONTINUOUS | ES_SYSTEM_REQUIRED);
-    int code = MessageLoop();
+    int code = RunMessageLoop(worker.Get(), kWorkerEndTimeout);
     SetThreadExecutionState(ES_CONTINUOUS);
     mutex.Reset();
     TraceStamp("QS.EXE(%s) - end");

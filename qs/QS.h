@@ -2,6 +2,7 @@
 #pragma once
 
 #include "rega.h"
+#include "winhandle.h"
 
 #include <windows.h>
 
@@ -94,7 +95,16 @@ struct Walk {
 };
 
 // The worker thread: shunts wallpaper and screen saver, walks the list, ends the run.
-void __cdecl mainThread(void *window);
+unsigned __stdcall mainThread(void *window);
+// Starts a worker (mainThread, or a test's) with the QS window as its argument; an empty handle
+// when the thread cannot be started.
+using WorkerEntry = unsigned(__stdcall *)(void *window);
+UniqueHandle StartWorker(WorkerEntry entry, HWND window);
+
+// A wait in milliseconds kept between 0 and a day (kLongestWait). A value outside is logged once,
+// naming where it came from ("$Wait", "wait"), and the nearest end of the range is used instead.
+constexpr LONG kLongestWait = 24 * 60 * 60 * 1000;
+DWORD ClampedWait(const char *source, LONG ms);
 
 // Marks the current entry done (an empty text) and flushes HKLM so the mark survives a power cut.
 void MarkDone(Walk &walk);
@@ -175,6 +185,15 @@ bool RecordRunCommand(const std::string &command, std::vector<std::string> &hist
 std::string AppendDroppedFile(const std::string &field, const char *path);
 
 // ---- End of run and waiting (QSmain.cpp, QSwindow.cpp) ------------------------------------------
+
+// How long the window thread waits for the worker once its message loop has ended. The worker has
+// only its last trace line to write then; one that takes longer is hung and must not keep QS alive.
+constexpr DWORD kWorkerEndTimeout = 30000;
+// The window thread's message loop up to the quit message, then the wait for the worker (null:
+// none), so that the worker has ended before WinMain returns and the process tears down what the
+// worker uses (the run log's globals). A worker still running after timeout ms is logged and left
+// behind. Returns the quit code.
+int RunMessageLoop(HANDLE worker, DWORD timeout);
 
 // Power actions go through this pointer so that tests can watch them instead of ending Wine.
 extern BOOL(WINAPI *g_exitWindowsEx)(UINT flags, DWORD reason);

@@ -7,6 +7,7 @@
 #include "runlog.h"
 #include "settings.h"
 
+#include <process.h>
 #include <shellapi.h>
 
 #include <memory>
@@ -217,7 +218,7 @@ bool OpenList(Walk &walk, int *start, DWORD *bufferSize) {
 
 } // namespace
 
-void __cdecl mainThread(void *window) {
+unsigned __stdcall mainThread(void *window) {
     Walk walk;
     walk.window = static_cast<HWND>(window);
     walk.runClock = GetTickCount();
@@ -226,10 +227,10 @@ void __cdecl mainThread(void *window) {
     DWORD bufferSize = 0;
     if (!OpenList(walk, &start, &bufferSize)) {
         EndWindow(walk.window);
-        return;
+        return 0;
     }
     RUNTRACE("mainThread:40");
-    walk.pause = static_cast<DWORD>(ReadSetting(walk.key, setting::wait));
+    walk.pause = ClampedWait(setting::wait.name, ReadSetting(walk.key, setting::wait));
     ShuntWallpaper(walk);
     RUNTRACE("mainThread:50");
     ShuntScreenSaver(walk);
@@ -239,7 +240,7 @@ void __cdecl mainThread(void *window) {
         ShowMessage(nullptr, {"メモリが足りません。", "Out of memory."}, MB_ICONWARNING);
         RUNTRACE("mainThread:11");
         EndWindow(walk.window);
-        return;
+        return 0;
     }
     if (!walk.ended) {
         RUNTRACE("mainThread:64");
@@ -248,4 +249,12 @@ void __cdecl mainThread(void *window) {
     RUNTRACE("mainThread:65");
     RUNTRACE("mainThread:66");
     EndWindow(walk.window);
+    return 0;
+}
+
+UniqueHandle StartWorker(WorkerEntry entry, HWND window) {
+    // _beginthreadex, unlike _beginthread, leaves the handle open, so the window thread can wait
+    // for the worker's end.
+    uintptr_t thread = _beginthreadex(nullptr, 0, entry, window, 0, nullptr);
+    return UniqueHandle(reinterpret_cast<HANDLE>(thread));
 }

@@ -33,6 +33,19 @@ std::string IfeCommand(const std::string &argument, LONG lastExitCode) {
 
 // ---- Small commands -----------------------------------------------------------------------------
 
+// The planner never writes a negative or huge wait; a hand-written or imported one must not hold
+// the run for weeks (a DWORD of 4294967295 reads as -1, and as a DWORD it is INFINITE).
+DWORD ClampedWait(const char *source, LONG ms) {
+    if (ms >= 0 && ms <= kLongestWait) return static_cast<DWORD>(ms);
+    LONG clamped = ms < 0 ? 0 : kLongestWait;
+    char text[160];
+    snprintf(text, sizeof text,
+             Tx("%s: %ld ミリ秒は範囲外のため、%ld ミリ秒待ちます。", "%s: %ld ms is out of range; waiting %ld ms."),
+             source, static_cast<long>(ms), static_cast<long>(clamped));
+    RUNLOG(text);
+    return static_cast<DWORD>(clamped);
+}
+
 void MarkDone(Walk &walk) {
     walk.key.WriteStringA(OrderValueName(walk.index).c_str(), "", STRTYPE_KEEP);
     RegFlushKey(HKEY_LOCAL_MACHINE);
@@ -56,22 +69,8 @@ void RecordTime(Walk &walk, const std::string &drive, const char *stem, const ch
     key.CloseKey();
 }
 
-// The planner never writes a negative or huge wait; a hand-written one must not sleep for weeks.
-constexpr LONG kLongestWait = 24 * 60 * 60 * 1000;
-
 void WaitCommand(const std::string &argument) {
-    LONG ms = strtol(argument.c_str(), nullptr, 10);
-    if (ms < 0 || ms > kLongestWait) {
-        LONG clamped = ms < 0 ? 0 : kLongestWait;
-        char text[160];
-        snprintf(text, sizeof text,
-                 Tx("$Wait: %ld ミリ秒は範囲外のため、%ld ミリ秒待ちます。",
-                    "$Wait: %ld ms is out of range; waiting %ld ms."),
-                 static_cast<long>(ms), static_cast<long>(clamped));
-        RUNLOG(text);
-        ms = clamped;
-    }
-    Sleep(static_cast<DWORD>(ms));
+    Sleep(ClampedWait("$Wait", strtol(argument.c_str(), nullptr, 10)));
 }
 
 void PauseBeforeCommand(const Walk &walk) {

@@ -8,6 +8,7 @@
 #include "runlog.h"
 #include "settings.h"
 
+#include <cstdio>
 #include <cstring>
 
 namespace {
@@ -328,6 +329,28 @@ bool IsScanDiskQuestion(const char *text) {
 
 void WatchScanDisk() {
     EnumWindows(VisitTopLevel, 0);
+}
+
+int RunMessageLoop(HANDLE worker, DWORD timeout) {
+    MSG message;
+    BOOL got;
+    while ((got = GetMessageA(&message, nullptr, 0, 0)) != 0 && got != -1) {
+        // The timed notice gets its keys (Escape closes it) like any dialog.
+        if (g_currentNotice && IsDialogMessageA(g_currentNotice, &message)) continue;
+        TranslateMessage(&message);
+        DispatchMessageA(&message);
+    }
+    // The worker ends the loop with its WM_DESTROY and still writes "mainThread:90" after it; the
+    // run log it writes to lives until WinMain has returned, so WinMain must not return before it.
+    if (worker && WaitForSingleObject(worker, timeout) == WAIT_TIMEOUT) {
+        char text[160];
+        snprintf(text, sizeof text,
+                 Tx("作業スレッドが %lu 秒以内に終了しませんでした。待たずに終了します。",
+                    "The worker thread did not end within %lu seconds; QS ends without it."),
+                 static_cast<unsigned long>(timeout / 1000));
+        RUNLOG(text);
+    }
+    return got == 0 ? static_cast<int>(message.wParam) : 0;
 }
 
 bool RegisterQsWindowClass(HINSTANCE instance) {

@@ -1,7 +1,10 @@
 """The Quiet Shell as Windows starts it: a list that restores what a run changed leaves the
 registry as it was, also when it is interrupted at any entry; a list tells its story in the run
 log and switches the machine off; $Reboot resumes in a new QS; a QS without a list asks its
-recovery questions; a second QS refuses to run; /S and /X raise and end a black-screen QS."""
+recovery questions; a second QS refuses to run; /S and /X raise and end a black-screen QS; QS
+ends after its worker."""
+import re
+
 import pytest
 
 import harness
@@ -169,6 +172,22 @@ def test_a_list_tells_its_story_and_switches_the_machine_off(prefix, session):
     assert not [name for name in settings if name.startswith("order")], "the list is deleted at its end"
     desktop = prefix.reg_values(DESKTOP)
     assert desktop["ScreenSaveActive"] == "1" and desktop["Wallpaper"] == "C:\\windows\\tidewell.bmp"
+
+
+def test_with_the_trace_on_and_a_huge_wait_qs_runs_and_ends_after_its_worker(prefix, session):
+    """Settings imported from a hand-made .reg file: the trace on and a pause before commands of
+    4294967295 ms. The pause is kept within a day (as $Wait is), and WinMain returns only after the
+    worker has written its last trace line."""
+    prefix.import_values({SETTINGS_KEY: {"fjlog": 1, "wait": 0xFFFFFFFF}})
+    session.write_command_list(["@CMD.EXE /C exit 0", "$LOG ran", "$End Boot"])
+    outcome = session.run(first=session.start(QS), boots=0, timeout=60)
+
+    assert outcome.ended == "exit" and outcome.exit_codes("QS.EXE") == [0], outcome
+    texts = [line.text for line in session.run_log()]
+    assert "wait: -1 ms is out of range; waiting 0 ms." in texts, texts
+    assert "ran" in texts, texts
+    assert re.fullmatch(r"QS\.EXE\(.*\) - end", texts[-1]), texts
+    assert "mainThread:90" in texts[:-1], "the worker's last line is written before QS ends"
 
 
 def test_reboot_resumes_the_list_in_a_new_qs_without_running_entries_twice(prefix, session):

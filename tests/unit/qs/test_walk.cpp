@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
 #include <string>
 #include <thread>
 #include <vector>
@@ -371,6 +373,99 @@ TEST_F(WalkTest, CountDownShowsTheSecondsAndClosesByItself) {
     EXPECT_EQ("Waiting for 1 seconds to reboot.", seen);
     EXPECT_GE(took, 1500u);
     EXPECT_EQ("Show Countdown Dialog.", log_.Texts().front());
+}
+
+// ---- The end of a run: the window thread and the worker -----------------------------------------
+
+std::atomic<bool> g_lastLineWritten{false};
+HANDLE g_releaseWorker = nullptr;
+
+// Ends the loop as mainThread does, then takes a while over its last line, as it may on a busy
+// machine.
+unsigned __stdcall SlowToEndWorker(void *window) {
+    SendMessageA(static_cast<HWND>(window), WM_DESTROY, 0, 0);
+    Sleep(500);
+    TraceLine("QS", 1, "mainThread:90");
+    g_lastLineWritten = true;
+    return 0;
+}
+
+// Ends the loop, then hangs until the test lets it go.
+unsigned __stdcall HungWorker(void *window) {
+    SendMessageA(static_cast<HWND>(window), WM_DESTROY, 0, 0);
+    WaitForSingleObject(g_releaseWorker, 60000);
+    return 0;
+}
+
+constexpr int kWatchdogCode = 99;
+void CALLBACK EndHungLoop(HWND, UINT, UINT_PTR, DWORD) {
+    PostQuitMessage(kWatchdogCode);
+}
+
+// The QS window on this thread and the worker on its own, as WinMain runs them.
+class EndOfRunTest : public WalkTest {
+protected:
+    void SetUp() override {
+        WalkTest::SetUp();
+        RegisterQsWindowClass(GetModuleHandleA(nullptr)); // once per process; later calls fail harmlessly
+        window_ = CreateQsWindow(GetModuleHandleA(nullptr), 601);
+        ASSERT_NE(nullptr, window_);
+        SetTraceMode(true);
+    }
+    void TearDown() override {
+        SetTraceMode(false);
+        DestroyWindow(window_);
+        MSG message;
+        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+        } // the WM_QUIT the window posted
+        WalkTest::TearDown();
+    }
+    // The message loop with the worker; a watchdog ends a loop whose worker never sends WM_DESTROY.
+    int Run(WorkerEntry entry, DWORD timeout) {
+        worker_ = StartWorker(entry, window_);
+        EXPECT_TRUE(worker_.Valid()) << "the worker did not start";
+        if (!worker_) return -1;
+        UINT_PTR watchdog = SetTimer(nullptr, 0, 120000, EndHungLoop);
+        int code = RunMessageLoop(worker_.Get(), timeout);
+        KillTimer(nullptr, watchdog);
+        return code;
+    }
+    HWND window_ = nullptr;
+    UniqueHandle worker_;
+};
+
+TEST_F(EndOfRunTest, TheWindowThreadReturnsOnlyAfterTheWorkerHasEnded) {
+    g_lastLineWritten = false;
+    EXPECT_EQ(0, Run(SlowToEndWorker, kWorkerEndTimeout));
+    EXPECT_TRUE(g_lastLineWritten) << "the loop returned while the worker was still writing to the log";
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(worker_.Get(), 0));
+}
+
+TEST_F(EndOfRunTest, AHungWorkerHoldsTheEndOnlyUntilTheTimeOut) {
+    UniqueHandle release(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    g_releaseWorker = release.Get();
+    EXPECT_EQ(0, Run(HungWorker, 2000));
+    std::vector<std::string> texts = log_.Texts();
+    ASSERT_FALSE(texts.empty());
+    EXPECT_EQ("The worker thread did not end within 2 seconds; QS ends without it.", texts.back());
+    SetEvent(release.Get());
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(worker_.Get(), 30000));
+}
+
+// A settings key imported from a hand-made .reg file: the pause before commands of 4294967295 ms
+// (all bits of the DWORD) is no reason to sleep forever before the first program.
+TEST_F(EndOfRunTest, AWholeRunWithTheTraceOnEndsWithTheWorkersLastLineAndNoEndlessPause) {
+    REGA key;
+    ASSERT_TRUE(OpenSettings(key, OPEN_CREATE));
+    key.WriteIntegerA(setting::wait.name, LONG(0xFFFFFFFF));
+    key.CloseKey();
+    WriteList({"@CMD.EXE /C exit 0", "$LOG ran", "$End Boot"});
+    EXPECT_EQ(0, Run(mainThread, kWorkerEndTimeout)) << "the watchdog ended a run that hung";
+    std::vector<std::string> texts = log_.Texts();
+    EXPECT_NE(texts.end(), std::find(texts.begin(), texts.end(), "wait: -1 ms is out of range; waiting 0 ms."));
+    EXPECT_NE(texts.end(), std::find(texts.begin(), texts.end(), "ran"));
+    ASSERT_FALSE(texts.empty());
+    EXPECT_EQ("mainThread:90", texts.back());
 }
 
 } // namespace
