@@ -265,3 +265,32 @@ std::vector<std::string> GatherProtectedFolders();
 // The two decisions for the real system: relative paths, short names and junctions resolved.
 bool DelDirRefuses(const char *folder);
 bool DelFilesRefuses(const char *pattern);
+
+// What $DelDir and $DelFiles delete. The pattern's last name is matched against the long names of
+// its folder (FindFirstFile, and the shell with it, would also match 8.3 aliases: "*.pnf" takes
+// "setup.pnfx" as SETU~1.PNF). Junctions and symbolic links are removed as links: the shell would
+// delete what they point to. A folder with a link somewhere inside is taken apart here, so that
+// the shell only ever gets files and link-free folders.
+struct FolderEntry {
+    std::wstring name;  // the long name
+    std::wstring alias; // the 8.3 alias, empty when there is none
+    DWORD attributes;
+};
+// Lists a folder (given with its backslash, or empty for the current one) without "." and "..";
+// false when it cannot be read.
+using FolderLister = bool (*)(const std::wstring &folder, std::vector<FolderEntry> &entries);
+bool ListFolderEntries(const std::wstring &folder, std::vector<FolderEntry> &entries);
+struct DeletionLink {
+    std::string path;
+    bool folder; // a junction or folder link (RemoveDirectory), else a file link (DeleteFile)
+};
+struct DeletionPlan {
+    bool found = false;                  // the pattern matched anything at all
+    bool complete = true;                // false: a match is left out, as it cannot be read or named
+    std::vector<std::string> shellPaths; // files and link-free folders: one shell operation
+    std::vector<DeletionLink> links;     // removed as links, before the shell operation
+    std::vector<std::string> folders;    // taken apart for a link inside; removed last, deepest first
+};
+// Paths are the pattern's folder as written plus names as the ANSI code page spells them: the long
+// name, or the 8.3 alias when the long name does not survive the code page.
+DeletionPlan PlanDeletion(const char *pattern, FolderLister list);

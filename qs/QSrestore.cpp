@@ -551,40 +551,124 @@ template <typename Decision> bool AnyFormRefused(const std::string &target, Deci
 
 // ---- Deletion -----------------------------------------------------------------------------------
 
-// True when something other than "." and ".." matches: a search for "*.*" finds those two even in
-// an empty folder.
-bool AnythingMatches(const char *pattern) {
-    ErrorModeScope quiet(SEM_FAILCRITICALERRORS);
-    FINDDATA_ANSI data;
-    UniqueFind search(FindFirstFileAnsi(pattern, &data));
-    if (!search) return false;
-    do {
-        if (strcmp(data.cFileName, ".") != 0 && strcmp(data.cFileName, "..") != 0) return true;
-    } while (FindNextFileAnsi(search.Get(), &data));
-    return false;
+bool IsLink(DWORD attributes) {
+    return (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
 }
 
-// Deletes what the pattern matches with the shell, which also takes subfolders with their
-// contents. No undo: the files do not go to the recycle bin.
+bool IsFolderEntry(DWORD attributes) {
+    return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+// The long name when it survives the ANSI code page, else the 8.3 alias, else empty. A name that
+// does not come back as it was ("?" or a best-fit letter in place of a character) could name
+// another file, or be read as a wildcard by the shell.
+std::string AnsiEntryName(const FolderEntry &entry) {
+    for (const std::wstring *name : {&entry.name, &entry.alias}) {
+        std::string ansi = WideToAnsi(name->c_str());
+        if (!ansi.empty() && AnsiToWide(ansi.c_str()) == *name) return ansi;
+    }
+    return std::string();
+}
+
+// True when the tree below folder holds no link and can be read throughout.
+bool IsLinkFreeTree(const std::wstring &folder, FolderLister list) {
+    std::vector<std::wstring> pending{folder};
+    std::vector<FolderEntry> entries;
+    while (!pending.empty()) {
+        std::wstring current = std::move(pending.back());
+        pending.pop_back();
+        entries.clear();
+        if (!list(current, entries)) return false;
+        for (const FolderEntry &entry : entries) {
+            if (IsLink(entry.attributes)) return false;
+            if (IsFolderEntry(entry.attributes)) pending.push_back(current + entry.name + L'\\');
+        }
+    }
+    return true;
+}
+
+// One entry of a folder given in both forms, each ending in its separator (or empty).
+void PlanEntry(DeletionPlan &plan, FolderLister list, const std::wstring &wideFolder, const std::string &folder,
+               const FolderEntry &entry) {
+    std::string name = AnsiEntryName(entry);
+    if (name.empty()) {
+        plan.complete = false;
+        return;
+    }
+    std::string path = folder + name;
+    if (IsLink(entry.attributes)) {
+        plan.links.push_back({path, IsFolderEntry(entry.attributes)});
+        return;
+    }
+    std::wstring inside = wideFolder + entry.name + L'\\';
+    if (!IsFolderEntry(entry.attributes) || IsLinkFreeTree(inside, list)) {
+        plan.shellPaths.push_back(path);
+        return;
+    }
+    std::vector<FolderEntry> children;
+    if (!list(inside, children)) {
+        plan.complete = false;
+        return;
+    }
+    for (const FolderEntry &child : children)
+        PlanEntry(plan, list, inside, path + "\\", child);
+    plan.folders.push_back(path);
+}
+
+// The shell's source list: each path with its terminator, then an empty name. Null without memory.
+std::unique_ptr<char[]> DoubleZeroList(const std::vector<std::string> &paths) {
+    size_t size = 1;
+    for (const std::string &path : paths)
+        size += path.size() + 1;
+    std::unique_ptr<char[]> list(new (std::nothrow) char[size]);
+    if (!list) return nullptr;
+    char *out = list.get();
+    for (const std::string &path : paths) {
+        memcpy(out, path.c_str(), path.size() + 1);
+        out += path.size() + 1;
+    }
+    *out = '\0';
+    return list;
+}
+
+// Deletes with the shell, which also takes folders with their contents. No undo: the files do not
+// go to the recycle bin. Without FOF_NO_CONNECTED_ELEMENTS, "page.htm" would take its "page_files"
+// folder along, which the pattern did not name and nobody looked into for links.
+bool ShellDelete(const char *from) {
+    SHFILEOPSTRUCTA operation = {};
+    operation.wFunc = FO_DELETE;
+    operation.pFrom = from;
+    operation.fFlags = FOF_NOCONFIRMATION | FOF_NOERRORUI | FOF_NO_CONNECTED_ELEMENTS;
+    operation.lpszProgressTitle = ProductTitle();
+    return SHFileOperationA(&operation) == 0;
+}
+
+// Links first (RemoveDirectory takes a junction away and leaves its target alone), then the shell's
+// list, then the folders that held links, now empty. True when everything matched is gone.
+bool CarryOut(const DeletionPlan &plan, const char *shellList) {
+    bool done = plan.complete;
+    for (const DeletionLink &link : plan.links)
+        done = (link.folder ? RemoveDirectoryA(link.path.c_str()) : DeleteFileA(link.path.c_str())) && done;
+    if (shellList) done = ShellDelete(shellList) && done;
+    for (const std::string &folder : plan.folders) {
+        SetFileAttributesA(folder.c_str(), FILE_ATTRIBUTE_NORMAL);
+        done = RemoveDirectoryA(folder.c_str()) && done;
+    }
+    return done;
+}
+
 void DeleteMatches(const char *pattern, const char *outOfMemoryText) {
-    if (!AnythingMatches(pattern)) {
+    DeletionPlan plan = PlanDeletion(pattern, ListFolderEntries);
+    if (!plan.found) {
         RUNLOG2(Tx("ファイルが見つかりません - ", "Files not found - "), pattern);
         return;
     }
-    size_t length = strlen(pattern);
-    std::unique_ptr<char[]> from(new (std::nothrow) char[length + 2]);
-    if (!from) {
+    std::unique_ptr<char[]> shellList;
+    if (!plan.shellPaths.empty() && !(shellList = DoubleZeroList(plan.shellPaths))) {
         RUNLOG(outOfMemoryText);
         return;
     }
-    memcpy(from.get(), pattern, length);
-    from[length] = from[length + 1] = '\0'; // the source list ends with an empty name
-    SHFILEOPSTRUCTA operation = {};
-    operation.wFunc = FO_DELETE;
-    operation.pFrom = from.get();
-    operation.fFlags = FOF_NOCONFIRMATION | FOF_NOERRORUI;
-    operation.lpszProgressTitle = ProductTitle();
-    if (SHFileOperationA(&operation) == 0)
+    if (CarryOut(plan, shellList.get()))
         RUNLOG2(Tx("ファイルを削除しました - ", "Deleted files - "), pattern);
     else
         RUNLOG2(Tx("削除できません -", "Cannot delete -"), pattern);
@@ -669,6 +753,36 @@ bool DelFilesRefuses(const char *pattern) {
     return AnyFormRefused(folder, [&name](const std::string &form, const std::vector<std::string> &guarded) {
         return IsProtectedPattern(form + "\\" + name, guarded);
     });
+}
+
+bool ListFolderEntries(const std::wstring &folder, std::vector<FolderEntry> &entries) {
+    ErrorModeScope quiet(SEM_FAILCRITICALERRORS);
+    WIN32_FIND_DATAW data;
+    UniqueFind search(FindFirstFileW((folder + L'*').c_str(), &data));
+    if (!search) return false;
+    do {
+        const wchar_t *name = data.cFileName;
+        if (name[0] == L'.' && (name[1] == L'\0' || (name[1] == L'.' && name[2] == L'\0'))) continue;
+        entries.push_back({name, data.cAlternateFileName, data.dwFileAttributes});
+    } while (FindNextFileW(search.Get(), &data));
+    return true;
+}
+
+DeletionPlan PlanDeletion(const char *pattern, FolderLister list) {
+    DeletionPlan plan;
+    const char *name = FileNameOfPath(pattern);
+    std::string folder(pattern, static_cast<size_t>(name - pattern));
+    std::wstring wideFolder = AnsiToWide(folder.c_str());
+    std::wstring wideName = AnsiToWide(name);
+    std::vector<FolderEntry> entries;
+    if (wideName.empty() || !list(wideFolder, entries)) return plan;
+    std::wstring upperName = UpperFileName(wideName);
+    for (const FolderEntry &entry : entries) {
+        if (!MatchUpper(UpperFileName(entry.name).c_str(), upperName.c_str())) continue;
+        plan.found = true;
+        PlanEntry(plan, list, wideFolder, folder, entry);
+    }
+    return plan;
 }
 
 // ---- The commands -------------------------------------------------------------------------------

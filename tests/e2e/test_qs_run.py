@@ -1,8 +1,9 @@
 """The Quiet Shell as Windows starts it: a list that restores what a run changed leaves the
 registry as it was, also when it is interrupted at any entry; a list tells its story in the run
 log and switches the machine off; $Reboot resumes in a new QS; a QS without a list asks its
-recovery questions; a second QS refuses to run; /S and /X raise and end a black-screen QS; QS
-ends after its worker."""
+recovery questions; a second QS refuses to run; /S and /X raise and end a black-screen QS; the
+deletions match long names and never delete through a link; QS ends after its worker."""
+import os
 import re
 
 import pytest
@@ -172,6 +173,35 @@ def test_a_list_tells_its_story_and_switches_the_machine_off(prefix, session):
     assert not [name for name in settings if name.startswith("order")], "the list is deleted at its end"
     desktop = prefix.reg_values(DESKTOP)
     assert desktop["ScreenSaveActive"] == "1" and desktop["Wallpaper"] == "C:\\windows\\tidewell.bmp"
+
+
+def test_deletions_take_long_names_only_and_never_delete_through_a_link(prefix, session):
+    """Wine matches 8.3 aliases as Windows does ("*.pnf" finds setup.pnfx as SETU~BIA.PNF), shows a
+    Unix symbolic link to a folder as a reparse point, and its shell deletes what such a link
+    points to: the folder behind it and everything in it."""
+    for name in ("a.pnf", "setup.pnfx"):
+        prefix.write_file(f"C:\\tw-inf\\{name}", name)
+    for name in ("a.tmp", "sub\\b.tmp", "sub\\deeper\\c.tmp"):
+        prefix.write_file(f"{TEMP}\\{name}", "scratch")
+    prefix.write_file("C:\\tw-keep\\letter.txt", "the user's letter")
+    prefix.write_file("C:\\tw-keep2\\photo.txt", "the user's photo")
+    os.symlink("../tw-keep", prefix.unix_path(f"{TEMP}\\link"))
+    os.symlink("../../tw-keep2", prefix.unix_path(f"{TEMP}\\sub\\link inside"))
+    session.write_command_list(["$DelFiles C:\\tw-inf\\*.pnf", f"$DelDir {TEMP}", "$End Boot"])
+    outcome = session.run(first=session.start(QS), boots=0, timeout=60)
+
+    assert outcome.ended == "exit" and outcome.exit_codes("QS.EXE") == [0], outcome
+    assert prefix.read_file("C:\\tw-inf\\setup.pnfx") == "setup.pnfx", "an 8.3 alias is no match"
+    assert not prefix.unix_path("C:\\tw-inf\\a.pnf").exists()
+    assert prefix.read_file("C:\\tw-keep\\letter.txt") == "the user's letter"
+    assert prefix.read_file("C:\\tw-keep2\\photo.txt") == "the user's photo"
+    # Everything but the links (and the folder holding one) is gone. Wine cannot remove a Unix link
+    # as a link (RemoveDirectory reaches the folder behind it, which is not empty), so there the
+    # links stay and QS says it could not delete everything; Windows removes a junction itself.
+    assert set(leftovers(prefix)) <= {"link", "sub", "sub/link inside"}, leftovers(prefix)
+    texts = [line.text for line in session.run_log()]
+    assert "Deleted files - C:\\tw-inf\\*.pnf" in texts, texts
+    assert f"Cannot delete -{TEMP}\\*.*" in texts or f"Deleted files - {TEMP}\\*.*" in texts, texts
 
 
 def test_with_the_trace_on_and_a_huge_wait_qs_runs_and_ends_after_its_worker(prefix, session):

@@ -13,6 +13,7 @@
 
 #include <cstring>
 #include <fstream>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -610,18 +611,88 @@ TEST_F(RestoreTest, DelFilesDeletesWhatThePatternMatches) {
     WriteFileText(temp / "a.lnk", "a");
     WriteFileText(temp / "b.lnk", "b");
     WriteFileText(temp / "c.txt", "c");
+    // Wine gives it an 8.3 alias ending in ".LNK", as Windows does, and its search matches that.
+    WriteFileText(temp / "d.lnkx", "d");
     std::string pattern = temp / "*.lnk";
     DelFiles(pattern.c_str());
     DelFiles(pattern.c_str());
     ExpectLines({"Deleted files - " + pattern, "Files not found - " + pattern}, "twice");
     EXPECT_FALSE(IsFile(temp / "a.lnk"));
     EXPECT_TRUE(IsFile(temp / "c.txt"));
+    EXPECT_TRUE(IsFile(temp / "d.lnkx")) << "only long names match";
 
     EnvironmentScope profile("USERPROFILE", temp.path());
     DelFiles((temp / "*.*").c_str());
     DelFiles("");
     ExpectLines({"Bad folder name - " + temp / "*.*", "Bad folder name - "}, "a sweep of a profile");
     EXPECT_TRUE(IsFile(temp / "c.txt"));
+}
+
+// A tree in memory, for what the plan makes of links, which Wine cannot create: folder (with its
+// backslash) -> entries; a folder missing here cannot be listed.
+std::map<std::wstring, std::vector<FolderEntry>> g_tree;
+
+bool ListTree(const std::wstring &folder, std::vector<FolderEntry> &entries) {
+    auto found = g_tree.find(folder);
+    if (found == g_tree.end()) return false;
+    entries = found->second;
+    return true;
+}
+
+std::vector<std::string> LinkTexts(const std::vector<DeletionLink> &links) {
+    std::vector<std::string> texts;
+    for (const DeletionLink &link : links)
+        texts.push_back(link.path + (link.folder ? " (folder link)" : " (file link)"));
+    return texts;
+}
+
+TEST(PlanDeletion, MatchesLongNamesAndNeverHandsTheShellALink) {
+    const DWORD file = FILE_ATTRIBUTE_ARCHIVE, folder = FILE_ATTRIBUTE_DIRECTORY, link = FILE_ATTRIBUTE_REPARSE_POINT;
+    g_tree = {
+        {L"C:\\t\\",
+         {{L"a.pnf", L"", file},
+          {L"setup.pnfx", L"SETU~1.PNF", file},
+          {L"plain", L"", folder},
+          {L"junction", L"", folder | link},
+          {L"shortcut.pnf", L"SHORTC~1.PNF", file | link},
+          {L"holder", L"", folder},
+          {L"\u0E01.pnf", L"0E01~1.PNF", file}, // the long name has no ANSI form; the alias has
+          {L"\u0E02.pnf", L"", file},           // neither has
+          {L"locked", L"", folder}}},
+        {L"C:\\t\\plain\\", {{L"x.tmp", L"", file}, {L"deeper", L"", folder}}},
+        {L"C:\\t\\plain\\deeper\\", {}},
+        {L"C:\\t\\junction\\", {{L"precious.doc", L"", file}}},
+        {L"C:\\t\\holder\\", {{L"y.tmp", L"", file}, {L"inner", L"", folder}}},
+        {L"C:\\t\\holder\\inner\\", {{L"to the profile", L"", folder | link}, {L"z.tmp", L"", file}}},
+    };
+    struct Case {
+        const char *pattern;
+        bool found, complete;
+        std::vector<std::string> shell, links, folders;
+    } cases[] = {
+        {"C:\\t\\*.pnf", true, false, {"C:\\t\\a.pnf", "C:\\t\\0E01~1.PNF"}, {"C:\\t\\shortcut.pnf (file link)"}, {}},
+        {"C:\\t\\*.*",
+         true,
+         false,
+         {"C:\\t\\a.pnf", "C:\\t\\setup.pnfx", "C:\\t\\plain", "C:\\t\\holder\\y.tmp", "C:\\t\\holder\\inner\\z.tmp",
+          "C:\\t\\0E01~1.PNF"},
+         {"C:\\t\\junction (folder link)", "C:\\t\\shortcut.pnf (file link)",
+          "C:\\t\\holder\\inner\\to the profile (folder link)"},
+         {"C:\\t\\holder\\inner", "C:\\t\\holder"}},
+        {"C:\\t\\PLAIN", true, true, {"C:\\t\\plain"}, {}, {}},
+        {"C:\\t\\junction", true, true, {}, {"C:\\t\\junction (folder link)"}, {}},
+        {"C:\\t\\*.doc", false, true, {}, {}, {}},
+        {"C:\\t\\", false, true, {}, {}, {}},
+        {"C:\\missing\\*.*", false, true, {}, {}, {}},
+    };
+    for (const Case &c : cases) {
+        DeletionPlan plan = PlanDeletion(c.pattern, ListTree);
+        EXPECT_EQ(c.found, plan.found) << c.pattern;
+        EXPECT_EQ(c.complete, plan.complete) << c.pattern;
+        EXPECT_EQ(c.shell, plan.shellPaths) << c.pattern;
+        EXPECT_EQ(c.links, LinkTexts(plan.links)) << c.pattern;
+        EXPECT_EQ(c.folders, plan.folders) << c.pattern;
+    }
 }
 
 TEST_F(RestoreTest, DelIfExistAndDelClearReadOnlyAndSayWhatHappened) {
