@@ -12,7 +12,6 @@
 
 #include <cstdio>
 #include <cstring>
-#include <mutex>
 #include <string>
 
 namespace {
@@ -74,13 +73,13 @@ const char *ProductTitle() {
 
 namespace {
 
-std::mutex g_handlerLock;
+CriticalSection g_handlerLock;
 MessageBoxHandler g_handler;
 
 } // namespace
 
 MessageBoxHandler SetMessageBoxHandler(MessageBoxHandler handler) {
-    std::lock_guard<std::mutex> lock(g_handlerLock);
+    CriticalLock lock(g_handlerLock);
     MessageBoxHandler previous = std::move(g_handler);
     g_handler = std::move(handler);
     return previous;
@@ -89,7 +88,7 @@ MessageBoxHandler SetMessageBoxHandler(MessageBoxHandler handler) {
 int ShowMessageBox(HWND owner, const char *text, const char *caption, UINT type) {
     MessageBoxHandler handler;
     {
-        std::lock_guard<std::mutex> lock(g_handlerLock);
+        CriticalLock lock(g_handlerLock);
         handler = g_handler;
     }
     if (handler) return handler({owner, text ? text : "", caption ? caption : "", type});
@@ -227,14 +226,10 @@ namespace {
 using HtmlHelpFunction = HWND(WINAPI *)(HWND, LPCSTR, UINT, DWORD_PTR);
 constexpr UINT kHelpDisplayTopic = 0; // HH_DISPLAY_TOPIC
 
-// Looked for once per process; a failure to load is not retried.
+// Looked for once per process (a local static is initialised once, whichever thread comes first);
+// a failure to load is not retried.
 HtmlHelpFunction HtmlHelpEntry() {
-    static std::once_flag once;
-    static HtmlHelpFunction entry = nullptr;
-    std::call_once(once, [] {
-        HMODULE library = LoadSystemLibrary("hhctrl.ocx");
-        entry = GetProcAs<HtmlHelpFunction>(library, "HtmlHelpA");
-    });
+    static const HtmlHelpFunction entry = GetProcAs<HtmlHelpFunction>(LoadSystemLibrary("hhctrl.ocx"), "HtmlHelpA");
     return entry;
 }
 

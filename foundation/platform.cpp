@@ -10,6 +10,7 @@
 #include <shobjidl.h>
 #include <srrestoreptapi.h>
 
+#include <atomic>
 #include <cstring>
 #include <new>
 
@@ -288,23 +289,48 @@ TextPtr DialogItemText(HWND dialog, int controlId) {
 
 namespace {
 
-// One buffer per thread: a text handed to one thread is never replaced by a call on another.
-thread_local TextPtr gErrorText;
+// One buffer per thread, kept in a TLS slot: a text handed to one thread is never replaced by a call
+// on another. The slot is TLS_OUT_OF_INDEXES until the first call; being constant-initialised, it
+// can be read by the thread-end callback below at any time.
+std::atomic<DWORD> gErrorTextSlot{TLS_OUT_OF_INDEXES};
+
+DWORD ErrorTextSlot() {
+    static const DWORD slot = gErrorTextSlot = TlsAlloc();
+    return slot;
+}
+
+void FreeThreadErrorText(DWORD slot) {
+    delete[] static_cast<char *>(TlsGetValue(slot));
+    TlsSetValue(slot, nullptr);
+}
 
 // FormatMessage's own buffer is copied, so that the thread's buffer comes from array new.
 const char *KeepErrorText(const char *message, size_t length) {
-    gErrorText.reset(new (std::nothrow) char[length + 1]);
-    if (!gErrorText) return "calloc() error";
+    DWORD slot = ErrorTextSlot();
+    if (slot == TLS_OUT_OF_INDEXES) return "TlsAlloc() error";
+    FreeThreadErrorText(slot);
+    TextPtr text(new (std::nothrow) char[length + 1]);
+    if (!text) return "calloc() error";
     for (size_t i = 0; i < length; ++i) {
         unsigned char c = static_cast<unsigned char>(message[i]);
         // Line breaks and tabs would break a log line; control bytes are never Shift-JIS trail bytes.
-        gErrorText[i] = c >= 1 && c <= 31 ? ' ' : message[i];
+        text[i] = c >= 1 && c <= 31 ? ' ' : message[i];
     }
-    gErrorText[length] = '\0';
-    return gErrorText.get();
+    text[length] = '\0';
+    TlsSetValue(slot, text.get());
+    return text.release();
+}
+
+// The loader calls the program's TLS callbacks as each thread ends: the thread's text goes with it.
+void NTAPI OnThreadEnd(PVOID, DWORD reason, PVOID) {
+    DWORD slot = gErrorTextSlot;
+    if (reason == DLL_THREAD_DETACH && slot != TLS_OUT_OF_INDEXES) FreeThreadErrorText(slot);
 }
 
 } // namespace
+
+// Between the runtime's markers .CRT$XLA and .CRT$XLZ, the linker puts it in the TLS callback table.
+extern "C" __attribute__((section(".CRT$XLT"), used)) const PIMAGE_TLS_CALLBACK gTidewellOnThreadEnd = OnThreadEnd;
 
 const char *SystemErrorText(bool japanese, DWORD code) {
     DWORD language =
