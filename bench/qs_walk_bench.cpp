@@ -13,6 +13,8 @@
 #include "settings.h"
 #include "winhandle.h"
 
+#include <shlwapi.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -20,7 +22,7 @@
 namespace {
 
 void WriteList(int entries, const std::string &line) {
-    RegDeleteTreeA(HKEY_LOCAL_MACHINE, kSettingsPath);
+    SHDeleteKeyA(HKEY_LOCAL_MACHINE, kSettingsPath);
     REGA key;
     OpenSettings(key, OPEN_CREATE);
     for (int i = 0; i < entries; ++i)
@@ -97,6 +99,6 @@ int main(int argc, char **argv) {
     SetRunLogPath("C:\\tidewell\\bench.log");
     Measure("$Log", entries, "$LOG a line of the run log", false);
     Measure("programs", entries, program, true);
-    RegDeleteTreeA(HKEY_LOCAL_MACHINE, kSettingsPath);
+    SHDeleteKeyA(HKEY_LOCAL_MACHINE, kSettingsPath);
     return 0;
 }

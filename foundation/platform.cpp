@@ -115,7 +115,9 @@ HMODULE LoadSystemLibrary(const char *fileName) {
 
 bool AllowDropFromLowerProcesses() {
     if (GetWindowsVersionCode() < 600) return true;
+    // Vista's, so loaded here and declared locally: the XP headers have neither.
     using FilterFunction = BOOL(WINAPI *)(UINT, DWORD);
+    constexpr DWORD kMsgFltAdd = 1; // MSGFLT_ADD
     UniqueModule user32(LoadSystemLibrary("user32.dll"));
     auto changeFilter = GetProcAs<FilterFunction>(user32.Get(), "ChangeWindowMessageFilter");
     if (!changeFilter) return false;
@@ -123,7 +125,7 @@ bool AllowDropFromLowerProcesses() {
     const UINT messages[] = {WM_DROPFILES, WM_COPYDATA, 0x49};
     bool allowed = true;
     for (UINT message : messages)
-        allowed = changeFilter(message, MSGFLT_ADD) && allowed;
+        allowed = changeFilter(message, kMsgFltAdd) && allowed;
     return allowed;
 }
 
@@ -147,6 +149,18 @@ std::string WideToAnsi(const wchar_t *text) {
     WideCharToMultiByte(CP_ACP, 0, text, -1, &ansi[0], length, nullptr, nullptr);
     ansi.resize(static_cast<size_t>(length - 1));
     return ansi;
+}
+
+bool HasLoneSurrogate(const wchar_t *text, size_t length) {
+    for (size_t i = 0; i < length; ++i) {
+        bool high = text[i] >= 0xD800 && text[i] <= 0xDBFF;
+        bool low = text[i] >= 0xDC00 && text[i] <= 0xDFFF;
+        if (high && i + 1 < length && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF)
+            ++i;
+        else if (high || low)
+            return true;
+    }
+    return false;
 }
 
 namespace {

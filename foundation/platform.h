@@ -110,6 +110,9 @@ std::string FormatString(const char *format, ...) __attribute__((format(gnu_prin
 // Conversions through the ANSI code page (the edges where Unicode is used).
 std::wstring AnsiToWide(const char *text);
 std::string WideToAnsi(const wchar_t *text);
+// True when a UTF-16 text holds a surrogate without its partner, which no UTF-8 text can carry
+// (WideCharToMultiByte's WC_ERR_INVALID_CHARS check, which Windows before Vista refuses as a flag).
+bool HasLoneSurrogate(const wchar_t *text, size_t length);
 
 // ---- System texts and places ------------------------------------------------------------------
 

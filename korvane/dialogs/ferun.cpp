@@ -37,9 +37,11 @@ CommandFileResult WideToAnsiExact(const wchar_t *wide, size_t length, std::strin
     std::string ansi;
     if (length > 0) {
         // With UTF-8 as the ANSI code page (a Windows 10 option) neither the best-fit flag nor the
-        // default-character question is allowed; invalid characters fail the call instead.
+        // default-character question is allowed; the one character UTF-8 has no place for is a lone
+        // surrogate.
         bool utf8 = GetACP() == CP_UTF8;
-        DWORD flags = utf8 ? WC_ERR_INVALID_CHARS : WC_NO_BEST_FIT_CHARS;
+        if (utf8 && HasLoneSurrogate(wide, length)) return CommandFileResult::Unconvertible;
+        DWORD flags = utf8 ? 0 : WC_NO_BEST_FIT_CHARS;
         BOOL usedDefault = FALSE;
         BOOL *askDefault = utf8 ? nullptr : &usedDefault;
         int size = WideCharToMultiByte(CP_ACP, flags, wide, int(length), nullptr, 0, nullptr, askDefault);

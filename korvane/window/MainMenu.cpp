@@ -222,12 +222,13 @@ bool RegistryFileText(const std::string &bytes, std::string *text) {
         for (wchar_t c : wide)
             if (isControl(c)) return false;
         if (wide.empty()) return text->clear(), true;
-        int length = WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, wide.data(), static_cast<int>(wide.size()),
-                                         nullptr, 0, nullptr, nullptr);
+        if (HasLoneSurrogate(wide.data(), wide.size())) return false;
+        int length =
+            WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr, nullptr);
         if (length <= 0) return false;
         text->assign(static_cast<size_t>(length), '\0');
-        WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, wide.data(), static_cast<int>(wide.size()), &(*text)[0],
-                            length, nullptr, nullptr);
+        WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), &(*text)[0], length, nullptr,
+                            nullptr);
         return true;
     }
     for (char c : bytes)

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <windows.h>
+#include <shlwapi.h>
 
 #include <gtest/gtest.h>
 
@@ -91,7 +92,7 @@ class KeyGuard {
 public:
     KeyGuard(HKEY root, const std::string &path) : root_(root), path_(path), existed_(KeyExists(root, path.c_str())) {}
     ~KeyGuard() {
-        if (!existed_) RegDeleteTreeA(root_, path_.c_str());
+        if (!existed_) SHDeleteKeyA(root_, path_.c_str());
     }
     KeyGuard(const KeyGuard &) = delete;
     KeyGuard &operator=(const KeyGuard &) = delete;

@@ -265,6 +265,9 @@ bool Ask(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT *resul
     return true;
 }
 
+// Vista's; the automation runs on Wine only, which has it, while the XP headers do not declare it.
+extern "C" __declspec(dllimport) BOOL WINAPI QueryFullProcessImageNameW(HANDLE, DWORD, LPWSTR, PDWORD);
+
 std::wstring ExeOf(DWORD processId) {
     HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId);
     if (!process) return L"";

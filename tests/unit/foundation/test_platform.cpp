@@ -234,6 +234,27 @@ bool HasControlCharacters(const char *text) {
     return false;
 }
 
+TEST(HasLoneSurrogate, FindsASurrogateWithoutItsPartner) {
+    const struct {
+        std::wstring text;
+        bool lone;
+    } cases[] = {
+        {L"", false},
+        {L"plain \x3042 text", false},
+        {L"\xD83D\xDE00", false},              // a pair: one character beyond the BMP
+        {L"a\xD83D\xDE00\xD83D\xDE01", false}, // pairs side by side
+        {L"\xD83D", true},                     // a high surrogate at the end
+        {L"\xD83Dx", true},                    // ... before an ordinary character
+        {L"\xD83D\xD83D\xDE00", true},         // ... before a whole pair
+        {L"\xDE00", true},                     // a low surrogate alone
+        {L"\xDE00\xD83D", true},               // a pair in the wrong order
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(c.lone, HasLoneSurrogate(c.text.data(), c.text.size())) << testing::PrintToString(c.text);
+    const wchar_t cut[] = L"\xD83D\xDE00";
+    EXPECT_TRUE(HasLoneSurrogate(cut, 1)) << "the length given ends the text, not the terminator";
+}
+
 TEST(SystemErrorText, GivesTheEnglishTextOnOneLine) {
     std::string text = SystemErrorText(false, ERROR_ACCESS_DENIED);
     EXPECT_NE(std::string::npos, text.find("denied")) << text;

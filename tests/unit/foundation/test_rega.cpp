@@ -6,6 +6,7 @@
 #include "scoped_messages.h"
 
 #include <gtest/gtest.h>
+#include <shlwapi.h>
 
 #include <cstring>
 #include <string>
@@ -21,13 +22,13 @@ protected:
     void SetUp() override {
         SetRegaEnglish(true);
         path_ = std::string(kTestRoot) + "\\" + ::testing::UnitTest::GetInstance()->current_test_info()->name();
-        RegDeleteTreeA(HKEY_CURRENT_USER, path_.c_str());
+        SHDeleteKeyA(HKEY_CURRENT_USER, path_.c_str());
         ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CURRENT_USER, path_.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
                                                  nullptr, &raw_, nullptr));
     }
     void TearDown() override {
         RegCloseKey(raw_);
-        RegDeleteTreeA(HKEY_CURRENT_USER, path_.c_str());
+        SHDeleteKeyA(HKEY_CURRENT_USER, path_.c_str());
     }
     void SetRaw(const char *name, DWORD type, const void *data, DWORD size) {
         ASSERT_EQ(ERROR_SUCCESS, RegSetValueExA(raw_, name, 0, type, static_cast<const BYTE *>(data), size));

@@ -3,13 +3,14 @@
 #include "settings.h"
 
 #include <gtest/gtest.h>
+#include <shlwapi.h>
 
 namespace {
 
 class SettingsTest : public ::testing::Test {
 protected:
-    void SetUp() override { RegDeleteTreeA(HKEY_LOCAL_MACHINE, kSettingsPath); }
-    void TearDown() override { RegDeleteTreeA(HKEY_LOCAL_MACHINE, kSettingsPath); }
+    void SetUp() override { SHDeleteKeyA(HKEY_LOCAL_MACHINE, kSettingsPath); }
+    void TearDown() override { SHDeleteKeyA(HKEY_LOCAL_MACHINE, kSettingsPath); }
 };
 
 TEST_F(SettingsTest, OnceFlagIsConsumedOnlyWhenItWasForTheNextRun) {

@@ -12,6 +12,7 @@
 #include "settings.h"
 
 #include <gtest/gtest.h>
+#include <shlwapi.h>
 
 #include <string>
 #include <vector>
@@ -20,13 +21,13 @@ class PlannerTest : public ::testing::Test {
 protected:
     void SetUp() override {
         SetLanguage(Program::Korvane, false);
-        RegDeleteTreeA(HKEY_LOCAL_MACHINE, kSettingsPath);
+        SHDeleteKeyA(HKEY_LOCAL_MACHINE, kSettingsPath);
         AppendCommand(nullptr);
         savedVersion_ = g_windowsVersion;
         savedAutoMode_ = g_autoMode;
     }
     void TearDown() override {
-        RegDeleteTreeA(HKEY_LOCAL_MACHINE, kSettingsPath);
+        SHDeleteKeyA(HKEY_LOCAL_MACHINE, kSettingsPath);
         g_windowsVersion = savedVersion_;
         g_autoMode = savedAutoMode_;
     }

@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 #include <shellapi.h>
 #include <shlobj.h>
+#include <shlwapi.h>
 
 #include <functional>
 #include <string>
@@ -87,9 +88,9 @@ class FerunxTest : public ::testing::Test {
 protected:
     void SetUp() override {
         SetLanguage(Program::QuietShell, false);
-        RegDeleteTreeA(HKEY_LOCAL_MACHINE, kSettingsPath);
+        SHDeleteKeyA(HKEY_LOCAL_MACHINE, kSettingsPath);
     }
-    void TearDown() override { RegDeleteTreeA(HKEY_LOCAL_MACHINE, kSettingsPath); }
+    void TearDown() override { SHDeleteKeyA(HKEY_LOCAL_MACHINE, kSettingsPath); }
     void Write(const char *name, const std::string &text) {
         REGA key;
         ASSERT_TRUE(OpenSettings(key, OPEN_CREATE));

@@ -9,6 +9,7 @@
 #include "settings.h"
 
 #include <gtest/gtest.h>
+#include <shlwapi.h>
 
 #include <algorithm>
 #include <atomic>
@@ -127,13 +128,13 @@ class WalkTest : public ::testing::Test {
 protected:
     void SetUp() override {
         SetLanguage(Program::QuietShell, false);
-        RegDeleteTreeA(HKEY_LOCAL_MACHINE, kSettingsPath);
+        SHDeleteKeyA(HKEY_LOCAL_MACHINE, kSettingsPath);
         g_powerActions.clear();
         g_exitWindowsEx = RecordPowerAction;
     }
     void TearDown() override {
         g_exitWindowsEx = ExitWindowsEx;
-        RegDeleteTreeA(HKEY_LOCAL_MACHINE, kSettingsPath);
+        SHDeleteKeyA(HKEY_LOCAL_MACHINE, kSettingsPath);
     }
     void Write(int index, const char *text) {
         REGA key;
@@ -320,7 +321,7 @@ protected:
     }
     void SetUp() override {
         WalkTest::SetUp();
-        RegDeleteKeyValueA(HKEY_CURRENT_USER, "Software\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon", "Shell");
+        SHDeleteValueA(HKEY_CURRENT_USER, "Software\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon", "Shell");
     }
 };
 

@@ -7,6 +7,7 @@
 #include "settings.h"
 
 #include <gtest/gtest.h>
+#include <shlwapi.h>
 
 namespace {
 
@@ -14,7 +15,7 @@ class QsWindowTest : public ::testing::Test {
 protected:
     void SetUp() override {
         SetLanguage(Program::QuietShell, false);
-        RegDeleteTreeA(HKEY_LOCAL_MACHINE, kSettingsPath);
+        SHDeleteKeyA(HKEY_LOCAL_MACHINE, kSettingsPath);
         RegisterQsWindowClass(GetModuleHandleA(nullptr)); // once per process; later calls fail harmlessly
     }
     void TearDown() override {
@@ -22,7 +23,7 @@ protected:
         MSG message;
         while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
         } // the WM_QUIT the window posted
-        RegDeleteTreeA(HKEY_LOCAL_MACHINE, kSettingsPath);
+        SHDeleteKeyA(HKEY_LOCAL_MACHINE, kSettingsPath);
     }
     HWND Create() {
         window_ = CreateQsWindow(GetModuleHandleA(nullptr), 601);

@@ -12,6 +12,7 @@
 #include "winhandle.h"
 
 #include <gtest/gtest.h>
+#include <shlwapi.h>
 
 #include <functional>
 #include <string>
@@ -179,7 +180,7 @@ const char kHalvornixKorvane[] = "Software\\Halvornix\\Korvane";
 class CommandLinesDialogTest : public PlannerTest {
 protected:
     void TearDown() override {
-        RegDeleteTreeA(HKEY_LOCAL_MACHINE, kHalvornixKorvane);
+        SHDeleteKeyA(HKEY_LOCAL_MACHINE, kHalvornixKorvane);
         PlannerTest::TearDown();
     }
     static RawValue Stored() { return ReadRaw(HKEY_LOCAL_MACHINE, kSettingsPath, setting::LastCmdLine.name); }
@@ -224,7 +225,7 @@ TEST_F(CommandLinesDialogTest, KeepsTheStoredTypeAndCreatesAMissingKey) {
     EXPECT_EQ("%windir%\\notepad.exe", StoredText());
 
     // The wizard may be the first to store anything at all.
-    RegDeleteTreeA(HKEY_LOCAL_MACHINE, kHalvornixKorvane);
+    SHDeleteKeyA(HKEY_LOCAL_MACHINE, kHalvornixKorvane);
     std::string shown = "(not shown)";
     DialogDriver fresh(kTitle, [&](HWND dialog) {
         shown = DialogDriver::ItemText(dialog, IDC_FERUN_COMMANDS);
@@ -239,7 +240,7 @@ TEST_F(CommandLinesDialogTest, KeepsTheStoredTypeAndCreatesAMissingKey) {
 
 TEST_F(CommandLinesDialogTest, AFailedStoreKeepsTheDialogOpen) {
     // Under a volatile key no lasting key can be made, so the settings key cannot be created.
-    RegDeleteTreeA(HKEY_LOCAL_MACHINE, kHalvornixKorvane);
+    SHDeleteKeyA(HKEY_LOCAL_MACHINE, kHalvornixKorvane);
     HKEY volatileKey = nullptr;
     ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_LOCAL_MACHINE, kHalvornixKorvane, 0, nullptr, REG_OPTION_VOLATILE,
                                              KEY_ALL_ACCESS, nullptr, &volatileKey, nullptr));

@@ -8,6 +8,7 @@
 #include "settings.h"
 
 #include <gtest/gtest.h>
+#include <shlwapi.h>
 
 namespace {
 
@@ -22,10 +23,10 @@ class ListTest : public ::testing::Test {
 protected:
     void SetUp() override {
         SetLanguage(Program::Korvane, false);
-        RegDeleteTreeA(HKEY_LOCAL_MACHINE, kSettingsPath);
+        SHDeleteKeyA(HKEY_LOCAL_MACHINE, kSettingsPath);
         AppendCommand(nullptr);
     }
-    void TearDown() override { RegDeleteTreeA(HKEY_LOCAL_MACHINE, kSettingsPath); }
+    void TearDown() override { SHDeleteKeyA(HKEY_LOCAL_MACHINE, kSettingsPath); }
     std::string Entry(int index) {
         REGA key;
         OpenSettings(key, OPEN_READONLY);

@@ -8,6 +8,7 @@
 #include "system_state.h"
 
 #include <gtest/gtest.h>
+#include <shlwapi.h>
 
 #include <cctype>
 #include <cstring>
@@ -160,7 +161,7 @@ TEST_F(ChangeTest, OnlyAutomaticServicesAreDisabledAndRemembered) {
 
     // Without the shell swap the services are stopped by the list itself and nothing is changed.
     Restart();
-    RegDeleteTreeA(HKEY_LOCAL_MACHINE, kSettingsPath);
+    SHDeleteKeyA(HKEY_LOCAL_MACHINE, kSettingsPath);
     options.runMethod = 0;
     options.stopServices = "TwTestManual\a";
     StopServices(options);

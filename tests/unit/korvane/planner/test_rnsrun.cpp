@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 #include <shellapi.h>
+#include <shlwapi.h>
 
 #include <algorithm>
 #include <fstream>
@@ -46,11 +47,11 @@ protected:
     void SetUp() override {
         SetLanguage(Program::Korvane, false);
         g_instance = GetModuleHandleA(nullptr);
-        RegDeleteTreeA(HKEY_LOCAL_MACHINE, kSettingsPath);
+        SHDeleteKeyA(HKEY_LOCAL_MACHINE, kSettingsPath);
         AppendCommand(nullptr);
     }
     void TearDown() override {
-        RegDeleteTreeA(HKEY_LOCAL_MACHINE, kSettingsPath);
+        SHDeleteKeyA(HKEY_LOCAL_MACHINE, kSettingsPath);
         SetLanguage(Program::Korvane, false);
     }
     static void Set(const char *name, LONG value) { ASSERT_TRUE(WriteSettingDword(name, value)); }

@@ -10,6 +10,7 @@
 #include "settings.h"
 
 #include <gtest/gtest.h>
+#include <shlwapi.h>
 
 #include <algorithm>
 #include <map>
@@ -157,11 +158,11 @@ protected:
         SweepDisk::SetUp();
         g_instance = GetModuleHandleA(nullptr);
         SetLanguage(Program::Korvane, false);
-        RegDeleteTreeA(HKEY_LOCAL_MACHINE, kSettingsPath);
+        SHDeleteKeyA(HKEY_LOCAL_MACHINE, kSettingsPath);
         AppendCommand(nullptr);
     }
     void TearDown() override {
-        RegDeleteTreeA(HKEY_LOCAL_MACHINE, kSettingsPath);
+        SHDeleteKeyA(HKEY_LOCAL_MACHINE, kSettingsPath);
         SweepDisk::TearDown();
     }
     std::vector<std::string> Entries() {

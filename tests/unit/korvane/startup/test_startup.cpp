@@ -14,6 +14,7 @@
 #include "settings.h"
 
 #include <gtest/gtest.h>
+#include <shlwapi.h>
 
 #include <algorithm>
 #include <map>
@@ -463,7 +464,7 @@ TEST_F(StartSettingsTest, ReadyModeStoresTheCommandsAndKeepsAnExpandableValue) {
     EXPECT_EQ(3, ReadSettingDword("Selected"));
     EXPECT_EQ(1, ReadSettingDword("mode"));
 
-    RegDeleteTreeA(HKEY_LOCAL_MACHINE, kSettingsPath);
+    SHDeleteKeyA(HKEY_LOCAL_MACHINE, kSettingsPath);
     ASSERT_TRUE(StoreOtherCommands("", false));
     EXPECT_EQ(0, ReadSettingDword("mode")) << "/L does not choose the normal mode";
     EXPECT_TRUE(ReadRaw(HKEY_LOCAL_MACHINE, kSettingsPath, "LastCmdLine").exists);
@@ -488,8 +489,8 @@ TEST_F(StartSettingsTest, TheUsersSettingsMoveToTheMachineWithoutLoss) {
     WriteDword(HKEY_CURRENT_USER, kSettingsPath, "Selected", 1);
     EXPECT_TRUE(MoveSettingsFromUser());
     EXPECT_EQ(2, ReadSettingDword("Selected"));
-    RegDeleteTreeA(HKEY_LOCAL_MACHINE, kSettingsPath);
-    RegDeleteTreeA(HKEY_CURRENT_USER, kSettingsPath);
+    SHDeleteKeyA(HKEY_LOCAL_MACHINE, kSettingsPath);
+    SHDeleteKeyA(HKEY_CURRENT_USER, kSettingsPath);
     WriteDword(HKEY_CURRENT_USER, kSettingsPath, "Selected", 1);
     EXPECT_TRUE(MoveSettingsFromUser());
     EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kSettingsPath));
@@ -546,7 +547,7 @@ TEST_F(StartSettingsTest, TheRestorePointQuestionIsAskedOnce) {
     ASSERT_EQ(1u, boxes_.calls().size());
     EXPECT_EQ("When rinsa!! running starts, are you sure you want to create a restore point?", boxes_.calls()[0].text);
 
-    RegDeleteTreeA(HKEY_LOCAL_MACHINE, kSettingsPath);
+    SHDeleteKeyA(HKEY_LOCAL_MACHINE, kSettingsPath);
     boxes_.Answer(IDNO);
     boxes_.Answer(IDNO);
     AskRestorePointChoice();
