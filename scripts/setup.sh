@@ -4,7 +4,9 @@ set -euo pipefail
 
 packages=(
     cmake ninja-build
-    gcc-mingw-w64-x86-64-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev
+    gcc-mingw-w64-x86-64-win32 g++-mingw-w64-x86-64-win32 binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev
+    # The unit tests keep the posix-thread compilers: GoogleTest needs std::mutex.
+    gcc-mingw-w64-x86-64-posix g++-mingw-w64-x86-64-posix
     wine64 xvfb xauth x11-utils imagemagick
     googletest python3 python3-pytest locales
     # A Japanese font, so that the Japanese windows show their texts (and their screenshots too).
