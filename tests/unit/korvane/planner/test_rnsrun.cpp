@@ -583,7 +583,7 @@ TEST_F(RunTest, TheRestorePointIsReportedAsSystemRestoreAnswered) {
     g_createRestorePoint = FakeCreateRestorePoint;
     for (const Case &c : cases) {
         SCOPED_TRACE(c.text);
-        RegDeleteTreeA(HKEY_LOCAL_MACHINE, kSettingsPath);
+        SHDeleteKeyA(HKEY_LOCAL_MACHINE, kSettingsPath);
         Set("How", 4);
         Set("Selected", 3);
         Set("CreateRestorePoint", 1);
