@@ -59,6 +59,11 @@ struct GdiObjectTraits {
     static Type Invalid() { return nullptr; }
     static void Close(Type h) { DeleteObject(h); }
 };
+struct MenuTraits {
+    using Type = HMENU;
+    static Type Invalid() { return nullptr; }
+    static void Close(Type h) { DestroyMenu(h); }
+};
 
 // Kernel objects (processes, threads, events, mutexes): null means none.
 using UniqueHandle = UniqueWin32<KernelHandleTraits>;
@@ -67,6 +72,8 @@ using UniqueFile = UniqueWin32<FileHandleTraits>;
 using UniqueFind = UniqueWin32<FindHandleTraits>;
 using UniqueModule = UniqueWin32<ModuleTraits>;
 using UniqueGdiObject = UniqueWin32<GdiObjectTraits>;
+// A menu loaded from a resource, with its submenus.
+using UniqueMenu = UniqueWin32<MenuTraits>;
 
 // A critical section and its scoped lock.
 class CriticalSection {

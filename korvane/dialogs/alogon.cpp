@@ -4,6 +4,8 @@
 // needs it.
 #include "dialogs/alogon.h"
 
+#include "dialogs/options.h"
+
 #include "korvane.h"
 #include "resource.h"
 #include "planner/rnsrun.h"
@@ -172,13 +174,6 @@ INT_PTR CALLBACK AutoLogonPageProc(HWND page, UINT message, WPARAM, LPARAM lPara
     return FALSE;
 }
 
-// The caption's "?" button has no use: every page has its own Help button.
-int CALLBACK SheetCallback(HWND sheet, UINT message, LPARAM) {
-    if (message == PSCB_INITIALIZED)
-        SetWindowLongPtrA(sheet, GWL_EXSTYLE, GetWindowLongPtrA(sheet, GWL_EXSTYLE) & ~WS_EX_CONTEXTHELP);
-    return 0;
-}
-
 } // namespace
 
 // ---- Decisions ----------------------------------------------------------------------------------
@@ -214,13 +209,7 @@ bool AutoLogonFlagOn(const char *value) {
 // ---- The page and its sheet ---------------------------------------------------------------------
 
 PROPSHEETPAGEA AutoLogonPage() {
-    PROPSHEETPAGEA page = {};
-    page.dwSize = sizeof page;
-    page.dwFlags = PSP_HASHELP;
-    page.hInstance = ResourceInstance();
-    page.pszTemplate = MAKEINTRESOURCEA(ResId(IDD_ALOGON_JA, IDD_ALOGON_EN));
-    page.pfnDlgProc = AutoLogonPageProc;
-    return page;
+    return OptionsPageOf(IDD_ALOGON_JA, IDD_ALOGON_EN, AutoLogonPageProc);
 }
 
 bool ShowAutoLogonAlone(HWND owner) {
@@ -234,9 +223,9 @@ bool ShowAutoLogonAlone(HWND owner) {
     sheet.pszCaption = Tx("オプション", "Options");
     sheet.nPages = 1;
     sheet.ppsp = &page;
-    sheet.pfnCallback = SheetCallback;
+    sheet.pfnCallback = OptionsSheetCallback;
     if (PropertySheetA(&sheet) < 0) {
-        ShowMessage(owner, {"プロパティシートを作成できません。", "Cannot create a property sheet."}, MB_ICONERROR);
+        ReportNoPropertySheet(owner);
         return false;
     }
     return !g_cancelled;

@@ -3,6 +3,7 @@
 // of all settings through REGEDIT.EXE.
 #include "korvane.h"
 #include "dialogs/ferun.h"
+#include "dialogs/options.h"
 #include "window/korvwin.h"
 #include "window/normal.h"
 #include "resource.h"
@@ -82,17 +83,10 @@ const UINT kVersionItems[] = {IDM_MSCONFIG,         IDM_EVENTVWR,       IDM_BACK
                               IDM_RESTORE_REGISTRY, IDM_SYSTEM_RESTORE, IDM_RESTORE_POINT};
 
 // Commands and buttons whose dialogs and tools come with their own modules.
-const int kLaterDialogs[] = {IDC_NORMAL_OPTIONS,
-                             IDC_NORMAL_HISTORY,
-                             IDC_NORMAL_DEFRAG_PAGE,
-                             IDC_NORMAL_CHECK_PAGE,
-                             IDC_NORMAL_MAIN_PAGE,
+const int kLaterDialogs[] = {IDC_NORMAL_HISTORY,
                              IDC_NORMAL_TROUBLE,
                              IDC_NORMAL_UPDATE,
                              IDC_NORMAL_SHELLEXT,
-                             IDC_NORMAL_METHOD_PAGE,
-                             IDC_NORMAL_ALOGON_PAGE,
-                             IDC_NORMAL_BEFOREAFTER_PAGE,
                              IDC_MAIN_WIZARD,
                              IDC_MAIN_ABOUT,
                              IDM_BACKUP,
@@ -327,6 +321,15 @@ bool RunMenuCommand(HWND panel, int id) {
     switch (id) {
     case IDM_START:
         StartRinsaRun(panel);
+        return true;
+    case IDC_NORMAL_OPTIONS:
+    case IDC_NORMAL_DEFRAG_PAGE:
+    case IDC_NORMAL_CHECK_PAGE:
+    case IDC_NORMAL_MAIN_PAGE:
+    case IDC_NORMAL_METHOD_PAGE:
+    case IDC_NORMAL_ALOGON_PAGE:
+    case IDC_NORMAL_BEFOREAFTER_PAGE:
+        ShowOptionsSheet(GetParent(panel), id);
         return true;
     case IDM_PUT_BUTTONS:
         TogglePutTopButtons(panel);

@@ -38,6 +38,42 @@
 #define IDC_ALOGON_CONFIRM 1007
 #define IDC_ALOGON_MODE 1142
 
+// ---- The Options sheet -------------------------------------------------------------------------
+// The right-click menu "CheckMenuJ" of the three-state boxes of once flags.
+#define IDM_CHECKMENU_JA 188
+#define IDM_CHECKMENU_EN 189
+#define IDM_ONCE_CHECK 32798
+#define IDM_ONCE_USEONCE 32799
+#define IDM_ONCE_UNCHECK 32800
+
+// ---- Options: the main options page ("Others"), the Rinsa method page, More settings
+#define IDD_MAIN_PAGE_JA 136
+#define IDD_MAIN_PAGE_EN 156
+#define IDD_METHOD_PAGE_JA 137
+#define IDD_METHOD_PAGE_EN 155
+#define IDD_MORE_JA 169
+#define IDD_MORE_EN 170
+
+// ---- Options: the stop-services dialog and its menu "SrvstpMenuJ"
+#define IDD_STOPSRV_JA 175
+#define IDD_STOPSRV_EN 176
+#define IDM_SRVSTP_JA 196
+#define IDM_SRVSTP_EN 199
+
+// ---- Options: the defragmenter, check-disk and clean-up pages
+#define IDD_DEFRAG_PAGE_JA 178
+#define IDD_DEFRAG_PAGE_EN 179
+#define IDD_CHECK_PAGE_JA 180
+#define IDD_CHECK_PAGE_EN 181
+#define IDD_CLEAR_PAGE_JA 190
+#define IDD_CLEAR_PAGE_EN 191
+
+// ---- Options: the before/after page and its command-line editor
+#define IDD_BEFOREAFTER_JA 186
+#define IDD_BEFOREAFTER_EN 187
+#define IDD_BA_EDITOR_JA 142
+#define IDD_BA_EDITOR_EN 166
+
 // "Enter command lines" of the wizard; the field and its buttons carry the normal panel's ids.
 #define IDD_FERUN_JA 141
 #define IDD_FERUN_EN 161
@@ -123,7 +159,7 @@
 #define IDM_SUPPORT 32795
 
 // Dialog templates in two languages, as {Japanese id, English id}.
-#define KORVANE_DIALOG_PAIRS {IDD_COUNTDOWN_JA, IDD_COUNTDOWN_EN}, {IDD_SWEEP_JA, IDD_SWEEP_EN}, {IDD_NOTIFY_JA, IDD_NOTIFY_EN}, {IDD_ALOGON_JA, IDD_ALOGON_EN}, {IDD_FERUN_JA, IDD_FERUN_EN}, {IDD_SYSQ_JA, IDD_SYSQ_EN}, {IDD_NORMAL_JA, IDD_NORMAL_EN}
+#define KORVANE_DIALOG_PAIRS {IDD_COUNTDOWN_JA, IDD_COUNTDOWN_EN}, {IDD_SWEEP_JA, IDD_SWEEP_EN}, {IDD_NOTIFY_JA, IDD_NOTIFY_EN}, {IDD_ALOGON_JA, IDD_ALOGON_EN}, {IDD_FERUN_JA, IDD_FERUN_EN}, {IDD_SYSQ_JA, IDD_SYSQ_EN}, {IDD_NORMAL_JA, IDD_NORMAL_EN}, {IDD_MAIN_PAGE_JA, IDD_MAIN_PAGE_EN}, {IDD_METHOD_PAGE_JA, IDD_METHOD_PAGE_EN}, {IDD_MORE_JA, IDD_MORE_EN}, {IDD_STOPSRV_JA, IDD_STOPSRV_EN}, {IDD_DEFRAG_PAGE_JA, IDD_DEFRAG_PAGE_EN}, {IDD_CHECK_PAGE_JA, IDD_CHECK_PAGE_EN}, {IDD_CLEAR_PAGE_JA, IDD_CLEAR_PAGE_EN}, {IDD_BEFOREAFTER_JA, IDD_BEFOREAFTER_EN}, {IDD_BA_EDITOR_JA, IDD_BA_EDITOR_EN}
 
 // Menus in two languages, as {Japanese id, English id, {commands only the Japanese menu has}}.
-#define KORVANE_MENU_PAIRS {IDM_NORMAL_JA, IDM_NORMAL_EN, {IDM_FEEDBACK, IDM_SUPPORT}}
+#define KORVANE_MENU_PAIRS {IDM_NORMAL_JA, IDM_NORMAL_EN, {IDM_FEEDBACK, IDM_SUPPORT}}, {IDM_CHECKMENU_JA, IDM_CHECKMENU_EN, {}}, {IDM_SRVSTP_JA, IDM_SRVSTP_EN, {}}

@@ -459,14 +459,15 @@ TEST_F(PanelTest, MenuItemsAwaitingTheirDialogsAreGreyAndTheStatusTextDescribesT
     RunPanel([](MainWindowSession &s) {
         HMENU menu = GetMenu(s.window());
         auto grey = [&](UINT id) { return (GetMenuState(menu, id, MF_BYCOMMAND) & MF_GRAYED) != 0; };
-        for (UINT id : {IDC_NORMAL_OPTIONS, IDC_NORMAL_HISTORY, IDC_NORMAL_TROUBLE, IDC_MAIN_WIZARD,
-                        IDC_NORMAL_SHELLEXT, IDC_NORMAL_UPDATE, IDC_MAIN_ABOUT, IDM_BACKUP})
+        for (UINT id : {IDC_NORMAL_HISTORY, IDC_NORMAL_TROUBLE, IDC_MAIN_WIZARD, IDC_NORMAL_SHELLEXT,
+                        IDC_NORMAL_UPDATE, IDC_MAIN_ABOUT, IDM_BACKUP})
             EXPECT_TRUE(grey(id)) << id;
         for (UINT id : {IDM_START, IDM_EXPORT, IDM_IMPORT, IDM_REGEDIT, IDM_MSCONFIG, IDM_EVENTVWR, IDM_SYSQ, IDM_HELP,
-                        IDM_WEB_SITE, IDC_MAIN_EXIT})
+                        IDM_WEB_SITE, IDC_MAIN_EXIT, IDC_NORMAL_OPTIONS})
             EXPECT_FALSE(grey(id)) << id;
         EXPECT_EQ(UINT(IDM_START), GetMenuDefaultItem(GetSubMenu(menu, 0), FALSE, 0));
-        EXPECT_FALSE(Enabled(s, IDC_NORMAL_OPTIONS) || Enabled(s, IDC_MAIN_WIZARD));
+        EXPECT_TRUE(Enabled(s, IDC_NORMAL_OPTIONS));
+        EXPECT_FALSE(Enabled(s, IDC_MAIN_WIZARD));
 
         HWND status = s.Item(IDC_NORMAL_STATUS);
         SendMessageA(s.window(), WM_MENUSELECT, MAKEWPARAM(IDM_IMPORT, MF_STRING), reinterpret_cast<LPARAM>(menu));
@@ -485,8 +486,9 @@ TEST_F(PanelTest, StartAnsweredNoPlansNothingAndLeavesThePanelAsItWas) {
     RunPanel([](MainWindowSession &s) {
         s.Click(s.Item(IDOK));
         EXPECT_EQ(IdleStatusText(), MainWindowSession::Text(s.Item(IDC_NORMAL_STATUS)));
-        EXPECT_TRUE(Enabled(s, IDOK) && Enabled(s, IDC_NORMAL_HELP) && Enabled(s, IDC_MAIN_EXIT));
-        EXPECT_FALSE(Enabled(s, IDC_NORMAL_OPTIONS)) << "still waiting for its dialog";
+        EXPECT_TRUE(Enabled(s, IDOK) && Enabled(s, IDC_NORMAL_HELP) && Enabled(s, IDC_MAIN_EXIT) &&
+                    Enabled(s, IDC_NORMAL_OPTIONS));
+        EXPECT_FALSE(Enabled(s, IDC_MAIN_WIZARD)) << "still waiting for its screen";
         EXPECT_TRUE(IsWindow(s.window()));
     });
     ASSERT_EQ(1u, boxes_.calls().size());
