@@ -13,6 +13,8 @@ TIDEWELL_RUN_TIMEOUT=3600 "$root/tests/wine/prefix.sh" run "$template" "$build/b
 # The configurator's start: KORVANE.EXE lies beside the benchmark, which starts it and watches the
 # screen.
 TIDEWELL_BIN_DIR=$build/bin "$root/tests/wine/prefix.sh" run "$template" "$build/bench-bin/startup_bench.exe" 10
+# The Options sheet, opened ten times in one KORVANE.EXE.
+TIDEWELL_BIN_DIR=$build/bin "$root/tests/wine/prefix.sh" run "$template" "$build/bench-bin/options_bench.exe" 10
 
 # The file sweep walks a generated tree of 100 000 files in 10 100 folders: 100 folders of 100
 # folders of 10 files, a few of them of the kinds the sweep looks for and decoys whose 8.3 names
