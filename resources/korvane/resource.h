@@ -73,6 +73,35 @@
 #define IDD_BEFOREAFTER_EN 187
 #define IDD_BA_EDITOR_JA 142
 #define IDD_BA_EDITOR_EN 166
+// The hooks' three-state boxes and their Setting buttons (1106 and 1174 are kept hidden).
+#define IDC_BA_BEFORE 1102
+#define IDC_BA_REBOOT 1151
+#define IDC_BA_READY 1157
+#define IDC_BA_AFTER 1103
+#define IDC_BA_UNUSED 1106
+#define IDC_BA_SHUTDOWN 1152
+#define IDC_BA_BEFORE_SET 1170
+#define IDC_BA_REBOOT_SET 1171
+#define IDC_BA_READY_SET 1172
+#define IDC_BA_AFTER_SET 1173
+#define IDC_BA_UNUSED_SET 1174
+#define IDC_BA_SHUTDOWN_SET 1175
+// The waits (minutes and seconds) and the countdown.
+#define IDC_BA_BEFOREWAIT 1193
+#define IDC_BA_SLEEP_MINUTES 1184
+#define IDC_BA_SLEEP_SECONDS 1182
+#define IDC_BA_COUNTDOWN 1194
+#define IDC_BA_AFTERWAIT 1195
+#define IDC_BA_AFTERSLEEP_MINUTES 1186
+#define IDC_BA_AFTERSLEEP_SECONDS 1188
+// The editor: the multi-line field, the one-line field, the note line and the field's buttons
+// (with the normal panel's ids); Help is IDHELP.
+#define IDC_BA_EDIT_LINES 1171
+#define IDC_BA_EDIT_LINE 1172
+#define IDC_BA_EDIT_NOTE 1002
+#define IDC_BA_EDIT_BROWSE 1037
+#define IDC_BA_EDIT_OPEN 1049
+#define IDC_BA_EDIT_SAVE 1051
 
 // "Enter command lines" of the wizard; the field and its buttons carry the normal panel's ids.
 #define IDD_FERUN_JA 141
