@@ -68,6 +68,48 @@ def test_a_click_that_opens_a_modal_box_returns_at_once(prefix, demo):
     assert time.monotonic() - started < 15
 
 
+def test_list_views_are_read_and_ticked_in_another_program(prefix, demo):
+    rows = prefix.wauto(DEMO, "lvitems --id 110").of_kind("lvitem")
+    assert rows == [["0", "0", "-", "Alpha", "1"], ["1", "1", "-", "Beta", "2"], ["2", "0", "-", "Gamma", "3"]]
+    # The list tells its owner, as a click on a box would; the state is waited for.
+    ticked = prefix.wauto(DEMO, "lvcheck --id 110 --item Gamma", "expect --id 108 --value 'checked Gamma 1'",
+                          "lvcheck --id 110 --item-index 1 --state 0", "expect --id 108 --value 'checked Beta 0'",
+                          "lvitems --id 110")
+    assert [row[1] for row in ticked.of_kind("lvitem")] == ["0", "0", "1"]
+    # Keys select like the keyboard, in their own time.
+    prefix.wauto(DEMO, "keys --id 110 {End}")
+    harness.wait_until(lambda: prefix.wauto(DEMO, "lvitems --id 110").of_kind("lvitem")[2][2] == "selected", 10,
+                       "Gamma to be selected")
+
+
+def test_right_click_menus_are_asked_for_and_chosen_from(prefix, demo):
+    # The list's menu reports its choice with WM_COMMAND; Agree's returns it (TPM_RETURNCMD), as the
+    # once boxes of the option pages do. A label's mnemonic chooses its item.
+    listed = prefix.wauto(DEMO, "context --id 110", "popup --item 'Select &all'",
+                          "expect --id 108 --value 'list menu all'", "text --id 111")
+    assert re.fullmatch(r"context 110 at -?\d+,-?\d+", listed.texts[-1]), listed.texts
+    assert len(listed.of_kind("popup")) == 1
+    keyboard = prefix.wauto(DEMO, "context --id 102 --keyboard", "popup --item-index 1",
+                            "expect --id 108 --value 'agree menu paste'", "text --id 111")
+    assert keyboard.texts[-1] == "context 102 keyboard"
+    # Separators are not counted; --close and a mnemonic no item has both leave nothing chosen.
+    prefix.wauto(DEMO, "context --id 102", "popup --item-index 2", "expect --id 108 --value 'agree menu all'",
+                 "context --id 102", "popup --close", "expect --id 108 --value 'agree menu none'",
+                 "context --id 110", "popup --item &Copy", "expect --id 108 --value 'list menu copy'")
+    missing = prefix.wauto(DEMO, "context --id 102", "popup --item &Zebra --timeout 1", check=False)
+    assert missing.returncode == harness.WAUTO_TIMEOUT, missing.stderr
+    assert "no item with the mnemonic of \"&Zebra\" (closed it with Esc)" in missing.stderr
+    prefix.wauto(DEMO, "expect --id 108 --value 'agree menu none'", "click --text OK", "closed")
+    assert demo.wait(10) == 1, "no menu is left open"
+
+
+def test_posted_messages_reach_the_window_or_a_control(prefix, demo):
+    posted = prefix.wauto(DEMO, "post --message 0x8001 --wparam 5 --lparam -1",
+                          "expect --id 108 --value 'posted 5 -1'", "settext --id 101 Ada",
+                          "post --id 104 --message 0x00F5", "expect --id 107 --has name=")
+    assert posted.texts == ["posted 5 -1", "name=Ada agree=0 colour=none"], "BM_CLICK posted to Apply"
+
+
 def test_steps_wait_for_a_state_that_comes_later(prefix, demo):
     """Later changes the dialog 0.7 s after its click: Locked enabled, Agree checked, the focus on
     Colour, the dialog moved. A step reads at once; with --state, --id or --expect it waits."""
@@ -107,6 +149,7 @@ def test_waits_end_with_a_time_out_within_their_limit(prefix, demo):
         (DEMO + " ; checked --id 102 --state 2 --timeout 1", "has check state 0 after 1 s, wanted 2"),
         (DEMO + " ; focus --id 104 --timeout 1", "after 1 s, wanted id 104"),
         (DEMO + ' ; rect --expect "* * * * hidden" --timeout 1', 'visible" after 1 s, expected "* * * * hidden"'),
+        (DEMO + " ; popup --timeout 1", "no popup menu opened within 1 s"),
     ]
     for steps, message in cases:
         started = time.monotonic()
@@ -147,6 +190,16 @@ def test_failures_have_their_own_exit_codes(prefix, demo):
          'no entry "Pink"'),
         (["wait", "--title", "Demo dialog", ";", "select", "--id", "101", "--item-index", "0"], harness.WAUTO_FAILED,
          "not a list"),
+        (["lvcheck", "--id", "110"], harness.WAUTO_USAGE, "lvcheck needs --item or --item-index"),
+        (["lvcheck", "--id", "110", "--item-index", "0", "--state", "2"], harness.WAUTO_USAGE, "--state wants 0 or 1"),
+        (["popup", "--item", "Copy"], harness.WAUTO_USAGE, "& mnemonic"),
+        (["popup", "--item", "&Copy", "--close"], harness.WAUTO_USAGE, "one of --item, --item-index and --close"),
+        (["post", "--wparam", "1"], harness.WAUTO_USAGE, "post needs --message"),
+        (["post", "--message", "0x10000"], harness.WAUTO_USAGE, "from 0 to 0xFFFF"),
+        (["context", "--keyboard", "--item", "x"], harness.WAUTO_USAGE, "--item is not an option of context"),
+        (["wait", "--title", "Demo dialog", ";", "lvitems", "--id", "101"], harness.WAUTO_FAILED, "not a list view"),
+        (["wait", "--title", "Demo dialog", ";", "lvcheck", "--id", "110", "--item", "Delta"], harness.WAUTO_FAILED,
+         'no item "Delta"'),
     ]
     for steps, code, message in cases:
         result = prefix.wauto(steps, check=False)

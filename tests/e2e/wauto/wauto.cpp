@@ -10,6 +10,7 @@
 // one line on stderr and ends the program with an exit code that tells the kind of failure; the
 // steps after it do not run.
 #include <windows.h>
+#include <commctrl.h>
 #include <shellapi.h>
 
 #include <cerrno>
@@ -52,6 +53,18 @@ const wchar_t kUsage[] =
     L"  focus [--id N] [--timeout S]     the control of the current window that has the keyboard focus;\n"
     L"                                   with --id, wait for it to be that control\n"
     L"  menu ID                          choose an item of the current window's menu (WM_COMMAND)\n"
+    L"  lvitems CONTROL                  a list view's items: index, check box (1, 0, or - without boxes),\n"
+    L"                                   selected or -, then the text of each column\n"
+    L"  lvcheck CONTROL (--item TEXT | --item-index N) [--state 0|1]   tick (or clear) a list view\n"
+    L"                                   item's check box, as a click on it would; waits for the state\n"
+    L"  context [CONTROL] [--keyboard]   ask for the right-click menu (WM_CONTEXTMENU) of a control or the\n"
+    L"                                   window: at its centre, or with --keyboard as Shift+F10 asks\n"
+    L"  popup [--item TEXT | --item-index N | --close] [--timeout S]   wait for an open popup menu\n"
+    L"                                   (class #32768) of the current window's program; choose the item\n"
+    L"                                   whose label has TEXT's & mnemonic (\"Select &all\": a), or item N\n"
+    L"                                   (from 0, separators not counted) with Down and Enter, or close\n"
+    L"                                   it with Esc; then wait for the menu to close\n"
+    L"  post --message N [--wparam N] [--lparam N] [CONTROL]   post a message to a control or the window\n"
     L"  sleep MS\n"
     L"steps that wait for a state give up after --timeout seconds (default 5) with exit code 3\n"
     L"a lone \"--\" ends a step's options, for texts that begin with \"--\"\n"
@@ -144,8 +157,8 @@ struct Step {
     bool Has(const wchar_t *name) const { return Option(name) != nullptr; }
 };
 
-const wchar_t kFlags[] = L" hidden input command ";
-const wchar_t kIntegerOptions[] = L" pid hwnd id nth item-index state ";
+const wchar_t kFlags[] = L" hidden input command keyboard close ";
+const wchar_t kIntegerOptions[] = L" pid hwnd id nth item-index state message wparam lparam ";
 
 bool InList(const wchar_t *list, const std::wstring &name) {
     return std::wcsstr(list, (L" " + name + L" ").c_str()) != nullptr;
@@ -978,6 +991,249 @@ int RunMenu(const Step &step, Session &session) {
     return kExitOk;
 }
 
+// ---- List views, context menus and messages ---------------------------------------------------
+
+// A buffer in another program: a list view answers its item messages only with pointers into its
+// own process. Freed when it goes out of scope.
+class RemoteBuffer {
+public:
+    RemoteBuffer(HWND window, size_t size) : size_(size) {
+        process_ = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, ProcessOf(window));
+        if (process_) address_ = VirtualAllocEx(process_, nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+    }
+    ~RemoteBuffer() {
+        if (address_) VirtualFreeEx(process_, address_, 0, MEM_RELEASE);
+        if (process_) CloseHandle(process_);
+    }
+    RemoteBuffer(const RemoteBuffer &) = delete;
+    RemoteBuffer &operator=(const RemoteBuffer &) = delete;
+
+    bool Valid() const { return address_ != nullptr; }
+    template <typename T = void> T *At(size_t offset = 0) const {
+        return reinterpret_cast<T *>(static_cast<char *>(address_) + offset);
+    }
+    bool Write(size_t offset, const void *data, size_t size) const {
+        SIZE_T written = 0;
+        return offset + size <= size_ && WriteProcessMemory(process_, At(offset), data, size, &written) &&
+               written == size;
+    }
+    bool Read(size_t offset, void *data, size_t size) const {
+        SIZE_T read = 0;
+        return offset + size <= size_ && ReadProcessMemory(process_, At(offset), data, size, &read) && read == size;
+    }
+
+private:
+    HANDLE process_ = nullptr;
+    void *address_ = nullptr;
+    size_t size_;
+};
+
+// An item's texts are read through an LVITEMW followed by the text buffer, both in the list's process.
+const int kListTextChars = 1024;
+const size_t kListBufferSize = sizeof(LVITEMW) + kListTextChars * sizeof(wchar_t);
+
+bool IsListView(HWND control) {
+    std::wstring name = ClassOf(control);
+    for (wchar_t &c : name)
+        c = wchar_t(std::towlower(c));
+    return name.find(L"listview") != std::wstring::npos;
+}
+
+bool ListViewText(HWND list, const RemoteBuffer &buffer, int item, int column, std::wstring *text) {
+    LVITEMW request = {};
+    request.iSubItem = column;
+    request.cchTextMax = kListTextChars;
+    request.pszText = buffer.At<wchar_t>(sizeof(LVITEMW));
+    LRESULT length;
+    if (!buffer.Write(0, &request, sizeof request) ||
+        !Ask(list, LVM_GETITEMTEXTW, WPARAM(item), reinterpret_cast<LPARAM>(buffer.At()), &length) || length < 0)
+        return false;
+    if (length >= kListTextChars) length = kListTextChars - 1;
+    text->assign(size_t(length), L'\0');
+    return length == 0 || buffer.Read(sizeof(LVITEMW), &(*text)[0], size_t(length) * sizeof(wchar_t));
+}
+
+// The check box of an item: 1 ticked, 0 clear, -1 when the list has no boxes.
+int ListViewCheck(LRESULT state) {
+    int image = int((state & LVIS_STATEIMAGEMASK) >> 12);
+    return image == 0 ? -1 : image - 1;
+}
+
+// A list view with its rows (the texts of every column) as the step found them.
+struct ListView {
+    HWND control = nullptr;
+    std::vector<std::vector<std::wstring>> rows;
+    std::vector<LRESULT> states;
+};
+
+int ReadListView(const RemoteBuffer &buffer, ListView *list) {
+    std::wstring name = Hex(list->control);
+    LRESULT count = 0, header = 0, columns = 1;
+    if (!Ask(list->control, LVM_GETITEMCOUNT, 0, 0, &count) || count < 0)
+        return Fail(kExitFailed, L"list view " + name + L" does not answer");
+    // Without a header (not a report view) an item is its label alone.
+    if (Ask(list->control, LVM_GETHEADER, 0, 0, &header) && header &&
+        (!Ask(reinterpret_cast<HWND>(header), HDM_GETITEMCOUNT, 0, 0, &columns) || columns < 1))
+        columns = 1;
+    for (LRESULT i = 0; i < count; ++i) {
+        std::vector<std::wstring> row(static_cast<size_t>(columns));
+        for (LRESULT column = 0; column < columns; ++column)
+            if (!ListViewText(list->control, buffer, int(i), int(column), &row[size_t(column)]))
+                return Fail(kExitFailed, L"cannot read item " + std::to_wstring(i) + L" of list view " + name);
+        LRESULT state = 0;
+        Ask(list->control, LVM_GETITEMSTATE, WPARAM(i), LVIS_STATEIMAGEMASK | LVIS_SELECTED, &state);
+        list->rows.push_back(row);
+        list->states.push_back(state);
+    }
+    return kExitOk;
+}
+
+int FindListView(const Session &session, const Step &step, HWND *control) {
+    if (int code = FindControl(session, step, TimeoutOf(step, 2000), control)) return code;
+    if (!IsListView(*control))
+        return Fail(kExitFailed, L"control " + Hex(*control) + L" is a " + ClassOf(*control) + L", not a list view");
+    return kExitOk;
+}
+
+int RunListViewItems(const Step &step, Session &session) {
+    ListView list;
+    if (int code = FindListView(session, step, &list.control)) return code;
+    RemoteBuffer buffer(list.control, kListBufferSize);
+    if (!buffer.Valid())
+        return Fail(kExitFailed, L"cannot reach the memory of the program of " + Hex(list.control) + L", error " +
+                                     std::to_wstring(GetLastError()));
+    if (int code = ReadListView(buffer, &list)) return code;
+    for (size_t i = 0; i < list.rows.size(); ++i) {
+        int check = ListViewCheck(list.states[i]);
+        std::wstring line = L"lvitem\t" + std::to_wstring(i) + L"\t" + (check < 0 ? L"-" : std::to_wstring(check)) +
+                            L"\t" + ((list.states[i] & LVIS_SELECTED) ? L"selected" : L"-");
+        for (const std::wstring &text : list.rows[i])
+            line += L"\t" + Escape(text);
+        Write(STD_OUTPUT_HANDLE, line + L"\n");
+    }
+    return kExitOk;
+}
+
+// Sets the box through the list, which tells its owner (LVN_ITEMCHANGED) as a click on the box does.
+int RunListViewCheck(const Step &step, Session &session) {
+    ListView list;
+    if (int code = FindListView(session, step, &list.control)) return code;
+    RemoteBuffer buffer(list.control, kListBufferSize);
+    if (!buffer.Valid()) return Fail(kExitFailed, L"cannot reach the memory of the program of " + Hex(list.control));
+    if (int code = ReadListView(buffer, &list)) return code;
+    const long long count = static_cast<long long>(list.rows.size());
+    long long index = IntegerOption(step, L"item-index", -1);
+    if (const std::wstring *item = step.Option(L"item")) {
+        for (index = 0; index < count && list.rows[size_t(index)][0] != *item; ++index) {
+        }
+        if (index == count) return Fail(kExitFailed, L"no item " + Quoted(*item));
+    }
+    if (index < 0 || index >= count)
+        return Fail(kExitFailed, L"no item " + std::to_wstring(index) + L" among " + std::to_wstring(count));
+    if (ListViewCheck(list.states[size_t(index)]) < 0)
+        return Fail(kExitFailed, L"list view " + Hex(list.control) + L" has no check boxes");
+    const int wanted = int(IntegerOption(step, L"state", 1));
+    LVITEMW change = {};
+    change.stateMask = LVIS_STATEIMAGEMASK;
+    change.state = INDEXTOSTATEIMAGEMASK(wanted + 1);
+    LRESULT done;
+    if (!buffer.Write(0, &change, sizeof change) ||
+        !Ask(list.control, LVM_SETITEMSTATE, WPARAM(index), reinterpret_cast<LPARAM>(buffer.At()), &done) || !done)
+        return Fail(kExitFailed, L"list view " + Hex(list.control) + L" refused the check state");
+    LRESULT state = 0;
+    if (!PollUntil(TimeoutOf(step, 2000), [&] {
+            return Ask(list.control, LVM_GETITEMSTATE, WPARAM(index), LVIS_STATEIMAGEMASK, &state) &&
+                   ListViewCheck(state) == wanted;
+        }))
+        return Fail(kExitFailed, L"item " + std::to_wstring(index) + L" stays in check state " +
+                                     std::to_wstring(ListViewCheck(state)) + L", wanted " + std::to_wstring(wanted));
+    return kExitOk;
+}
+
+// The control the step names, or the current window when it names none.
+int FindTarget(const Session &session, const Step &step, HWND *target) {
+    *target = session.window;
+    if (NamesControl(step)) return FindControl(session, step, TimeoutOf(step, 2000), target);
+    return NeedWindow(session);
+}
+
+// Posted to the control, whose default handling passes it to its parent as a right click does.
+int RunContext(const Step &step, Session &session) {
+    HWND target;
+    if (int code = FindTarget(session, step, &target)) return code;
+    LPARAM where = -1;
+    if (!step.Has(L"keyboard")) {
+        RECT rect = {};
+        GetWindowRect(target, &rect);
+        where = MAKELPARAM((rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2);
+    }
+    if (!PostMessageW(target, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(target), where))
+        return Fail(kExitFailed, L"cannot post to " + Hex(target));
+    return kExitOk;
+}
+
+// The label's mnemonic: the letter after a lone "&" ("Select &all": a); 0 when it has none.
+wchar_t MnemonicOf(const std::wstring &label) {
+    for (size_t i = 0; i + 1 < label.size(); ++i) {
+        if (label[i] != L'&') continue;
+        if (label[i + 1] != L'&') return wchar_t(std::towlower(label[i + 1]));
+        ++i;
+    }
+    return 0;
+}
+
+// The open popup menu of the current window's program (of any program without a current window).
+HWND OpenPopupMenu(const Session &session) {
+    static const std::wstring kMenuClass = L"#32768";
+    WindowFilter filter;
+    filter.className = &kMenuClass;
+    if (session.window && IsWindow(session.window)) filter.processId = ProcessOf(session.window);
+    std::vector<HWND> menus = FindWindows(filter);
+    return menus.empty() ? nullptr : menus[0];
+}
+
+// Wine lets no program read the menu of another, so an item is chosen by keys: the menu's own loop
+// reads them from its thread's queue, whichever of its windows they were posted to.
+int RunPopup(const Step &step, Session &session) {
+    const DWORD timeout = TimeoutOf(step, kStateTimeout), start = GetTickCount();
+    HWND menu = nullptr;
+    if (!PollUntil(timeout, [&] { return (menu = OpenPopupMenu(session)) != nullptr; }))
+        return Fail(kExitTimeout, L"no popup menu opened within " + Seconds(timeout));
+    Record({L"popup", Hex(menu)});
+    std::wstring chosen;
+    if (const std::wstring *item = step.Option(L"item")) {
+        PostMessageW(menu, WM_CHAR, MnemonicOf(*item), 1);
+        chosen = L"no item with the mnemonic of " + Quoted(*item);
+    } else if (step.Has(L"item-index")) {
+        long long index = IntegerOption(step, L"item-index", 0);
+        for (long long i = 0; i <= index; ++i)
+            PostKeys(menu, menu, {KeyStroke{0, VK_DOWN}});
+        PostKeys(menu, menu, {KeyStroke{0, VK_RETURN}});
+        chosen = L"no item " + std::to_wstring(index);
+    } else if (step.Has(L"close")) {
+        PostKeys(menu, menu, {KeyStroke{0, VK_ESCAPE}});
+        chosen = L"Esc did not close it";
+    } else {
+        return kExitOk;
+    }
+    if (PollUntil(TimeLeft(start, timeout), [&] { return !IsWindow(menu) || !IsWindowVisible(menu); })) return kExitOk;
+    // Left open, the menu would hold its program in its loop.
+    PostKeys(menu, menu, {KeyStroke{0, VK_ESCAPE}});
+    return Fail(kExitTimeout,
+                L"the menu is still open after " + Seconds(timeout) + L": " + chosen + L" (closed it with Esc)");
+}
+
+int RunPost(const Step &step, Session &session) {
+    HWND target;
+    if (int code = FindTarget(session, step, &target)) return code;
+    UINT message = UINT(IntegerOption(step, L"message", 0));
+    WPARAM wParam = WPARAM(IntegerOption(step, L"wparam", 0));
+    LPARAM lParam = LPARAM(IntegerOption(step, L"lparam", 0));
+    if (!PostMessageW(target, message, wParam, lParam))
+        return Fail(kExitFailed, L"cannot post to " + Hex(target) + L", error " + std::to_wstring(GetLastError()));
+    return kExitOk;
+}
+
 // ---- The verb table and the run ---------------------------------------------------------------
 
 enum class ControlUse { None, Optional, Required };
@@ -1014,6 +1270,11 @@ const Verb kVerbs[] = {
     {L"cursor", L" ", ControlUse::None, 0, 0, RunCursor},
     {L"focus", L" id timeout ", ControlUse::None, 0, 0, RunFocus},
     {L"menu", L" ", ControlUse::None, 1, 1, RunMenu},
+    {L"lvitems", CONTROL_SELECTOR, ControlUse::Required, 0, 0, RunListViewItems},
+    {L"lvcheck", CONTROL_SELECTOR L"item item-index state ", ControlUse::Required, 0, 0, RunListViewCheck},
+    {L"context", CONTROL_SELECTOR L"keyboard ", ControlUse::Optional, 0, 0, RunContext},
+    {L"popup", L" item item-index close timeout ", ControlUse::None, 0, 0, RunPopup},
+    {L"post", CONTROL_SELECTOR L"message wparam lparam ", ControlUse::Optional, 0, 0, RunPost},
     {L"sleep", L" ", ControlUse::None, 1, 1, RunSleep},
 };
 
@@ -1052,6 +1313,20 @@ std::wstring CheckStep(const Step &step, const Verb &verb) {
         return L"sleep wants milliseconds, not " + Quoted(step.args[0]);
     if (step.verb == L"menu" && (!ParseInteger(step.args[0], &number) || number < 0 || number > 0xFFFF))
         return step.verb + L" wants a command id, not " + Quoted(step.args[0]);
+    if (step.verb == L"lvcheck" && step.Has(L"item") == step.Has(L"item-index"))
+        return L"lvcheck needs --item or --item-index";
+    if (step.verb == L"lvcheck" && IntegerOption(step, L"state", 1) != 0 && IntegerOption(step, L"state", 1) != 1)
+        return L"lvcheck --state wants 0 or 1";
+    if (step.verb == L"popup" && int(step.Has(L"item")) + step.Has(L"item-index") + step.Has(L"close") > 1)
+        return L"popup takes one of --item, --item-index and --close";
+    if (step.verb == L"popup" && step.Has(L"item") && !MnemonicOf(*step.Option(L"item")))
+        return L"popup --item wants the label with its & mnemonic, as \"Select &all\" (Wine lets no program "
+               L"read another's menu), not " +
+               Quoted(*step.Option(L"item"));
+    if (step.verb == L"popup" && IntegerOption(step, L"item-index", 0) < 0) return L"popup --item-index counts from 0";
+    if (step.verb == L"post" && !step.Has(L"message")) return L"post needs --message";
+    if (step.verb == L"post" && (IntegerOption(step, L"message", 0) < 0 || IntegerOption(step, L"message", 0) > 0xFFFF))
+        return L"post --message wants a message number from 0 to 0xFFFF";
     std::vector<KeyStroke> keys;
     std::wstring error;
     if (step.verb == L"keys" && !ParseAllKeys(step, &keys, &error)) return error;
