@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Draws the three program icons (16, 32 and 48 pixels) with ImageMagick. The .ico files are kept
-# in the tree; run this only to change them.
+# Draws the three program icons and korvane's stop-services icon (16, 32 and 48 pixels) with
+# ImageMagick. The .ico files are kept in the tree; run this only to change them.
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -22,3 +22,7 @@ draw korvane/korvane.ico '#1e5fa8' white -draw "$wave_high"
 draw qs/qs.ico '#202830' '#4aa3ff'
 draw korvtask/korvtask.ico '#1e5fa8' white -strokewidth 16 -draw 'circle 128,80 128,36' \
     -draw 'line 128,80 128,52' -draw 'line 128,80 150,80'
+# The stop-services dialog: the wave under a red stop sign.
+draw korvane/stopsrv.ico '#1e5fa8' white -fill '#d83a2e' -stroke white -strokewidth 10 \
+    -draw 'polygon 140,24 196,24 236,64 236,120 196,160 140,160 100,120 100,64' \
+    -stroke white -strokewidth 20 -draw 'line 128,92 208,92'

@@ -605,16 +605,11 @@ void OnCommand(HWND dialog, SysqDialog &data, int id) {
 
 INT_PTR CALLBACK SysqProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     auto *data = reinterpret_cast<SysqDialog *>(GetWindowLongPtrA(dialog, DWLP_USER));
+    // WM_GETMINMAXINFO comes before WM_INITDIALOG too, when there is no layout yet.
+    if (data && data->layout.OnMessage(message, lParam)) return TRUE;
     switch (message) {
     case WM_INITDIALOG:
         return OnInitDialog(dialog, reinterpret_cast<SysqDialog *>(lParam));
-    case WM_SIZE:
-        if (data) data->layout.Apply();
-        return TRUE;
-    case WM_GETMINMAXINFO:
-        // Sent before WM_INITDIALOG too, when there is no layout yet.
-        if (data) data->layout.Limits(reinterpret_cast<MINMAXINFO *>(lParam));
-        return TRUE;
     case WM_COMMAND:
         if (data) OnCommand(dialog, *data, LOWORD(wParam));
         return TRUE;

@@ -109,3 +109,13 @@ void DialogLayout::Destroy() {
     dialog_ = nullptr;
     minimum_ = {-1, -1};
 }
+
+bool DialogLayout::OnMessage(UINT message, LPARAM lParam) const {
+    if (message == WM_SIZE)
+        Apply();
+    else if (message == WM_GETMINMAXINFO)
+        Limits(reinterpret_cast<MINMAXINFO *>(lParam));
+    else
+        return false;
+    return true;
+}

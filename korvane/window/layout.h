@@ -50,6 +50,8 @@ public:
     void Limits(MINMAXINFO *info) const;
     // From WM_DESTROY.
     void Destroy();
+    // Apply for WM_SIZE, Limits for WM_GETMINMAXINFO; true when the message was one of them.
+    bool OnMessage(UINT message, LPARAM lParam) const;
 
 private:
     HWND dialog_ = nullptr;

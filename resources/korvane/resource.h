@@ -100,6 +100,12 @@
 #define IDD_STOPSRV_EN 176
 #define IDM_SRVSTP_JA 196
 #define IDM_SRVSTP_EN 199
+#define IDI_STOPSRV 172
+#define IDC_STOPSRV_LIST 1155
+#define IDC_STOPSRV_EXPLANATION 1156
+#define IDC_STOPSRV_NOTE 1157
+#define IDM_SRVSTP_TOGGLE 1044
+#define IDM_SRVSTP_ALL_OFF 32797
 
 // ---- Options: the defragmenter, check-disk and clean-up pages
 #define IDD_DEFRAG_PAGE_JA 178
