@@ -49,8 +49,9 @@ CommandFileResult ReadCommandFile(const char *path, std::string *text);
 // The error box for a failed ReadCommandFile (nothing for Ok).
 void ShowCommandFileError(HWND owner, CommandFileResult result);
 // Appends each dropped file on a line of its own (paths of 520 characters or more are skipped),
-// notifies owner of the change (EN_CHANGE) and brings it to the foreground. Frees the drop.
-void AddDroppedCommands(HWND owner, HWND edit, HDROP drop);
+// notifies owner of the change (EN_CHANGE) and brings it to the foreground. Frees the drop. A
+// one-line field gives its own separator (a blank).
+void AddDroppedCommands(HWND owner, HWND edit, HDROP drop, const char *separator = "\r\n");
 // The operations of a multi-line command-line field.
 bool BrowseForCommand(HWND owner, HWND edit);
 bool OpenCommandFile(HWND owner, HWND edit);

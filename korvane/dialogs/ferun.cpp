@@ -155,10 +155,10 @@ TextFileWrite WriteTextFile(const char *path, const char *text, size_t length) {
     return TextFileWrite::Ok;
 }
 
-std::string AppendDroppedCommand(const std::string &field, const char *path) {
+std::string AppendDroppedCommand(const std::string &field, const char *path, const char *separator) {
     std::string quoted = path ? path : "";
     QuoteIfBlank(quoted);
-    return field.empty() ? quoted : field + "\r\n" + quoted;
+    return field.empty() ? quoted : field + separator + quoted;
 }
 
 // ---- The field operations -----------------------------------------------------------------------
@@ -278,7 +278,7 @@ bool SaveCommandFile(HWND owner, HWND edit) {
     return true;
 }
 
-void AddDroppedCommands(HWND owner, HWND edit, HDROP drop) {
+void AddDroppedCommands(HWND owner, HWND edit, HDROP drop, const char *separator) {
     DropScope scope{drop};
     TextPtr field = FieldText(edit);
     std::string text;
@@ -290,7 +290,7 @@ void AddDroppedCommands(HWND owner, HWND edit, HDROP drop) {
             UINT length = DragQueryFileA(drop, i, nullptr, 0);
             if (length == 0 || length >= kDropPathLimit) continue;
             if (DragQueryFileA(drop, i, path, sizeof path) == 0) continue;
-            text = AppendDroppedCommand(text, path);
+            text = AppendDroppedCommand(text, path, separator);
         }
     } catch (const std::bad_alloc &) {
         field.reset();

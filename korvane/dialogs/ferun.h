@@ -14,9 +14,9 @@ constexpr unsigned long long kCommandFileLimit = 0x7FFFFFF0;
 // UTF-16 of odd length, malformed UTF-8, characters the ANSI code page has no place for.
 CommandFileResult DecodeCommandFile(const char *bytes, size_t size, std::string *text);
 
-// The field after a dropped file: a new line (unless the field is empty) with the path, quoted
-// when it holds a blank.
-std::string AppendDroppedCommand(const std::string &field, const char *path);
+// The field after a dropped file: a new line (or the separator given; nothing when the field is
+// empty) with the path, quoted when it holds a blank.
+std::string AppendDroppedCommand(const std::string &field, const char *path, const char *separator = "\r\n");
 
 enum class TextFileWrite { Ok, CannotCreate, CannotWrite };
 // Writes length bytes of text as they are: no byte order mark, no terminating zero; an existing

@@ -114,6 +114,42 @@
 #define IDD_CHECK_PAGE_EN 181
 #define IDD_CLEAR_PAGE_JA 190
 #define IDD_CLEAR_PAGE_EN 191
+// Both command-line pages: the once flag of the custom command line, its editable combo box with
+// the history, Browse, and "one command line for all drives".
+#define IDC_DISK_CUSTOM 1162
+#define IDC_DISK_COMMAND 1163
+#define IDC_DISK_BROWSE 1112
+#define IDC_DISK_MULTI 1164
+// The defragmenter page.
+#define IDC_DEFRAG_PASSES 1042
+#define IDC_DEFRAG_GUI 1071
+#define IDC_DEFRAG_LAST_CONSOLE 1177
+#define IDC_DEFRAG_RESULT_OUT 1184
+#define IDC_DEFRAG_CONSOLE_GROUP 1179
+#define IDC_DEFRAG_PREFETCH 1070
+#define IDC_DEFRAG_DETAIL 1189
+#define IDC_DEFRAG_FULL 1190
+// The check-disk page; 1043 and 1092 are hidden.
+#define IDC_CHECK_SCANLOG 1043
+#define IDC_CHECK_SURFACE 1063
+#define IDC_CHECK_SCANDISK_NOTE 1099
+#define IDC_CHECK_AUX 1092
+#define IDC_CHECK_BEFORE 1102
+// The clean-up page.
+#define IDC_CLEAR_TRASH 1038
+#define IDC_CLEAR_TEMP 1040
+#define IDC_CLEAR_WINTEMP 1041
+#define IDC_CLEAR_IE_CACHE 1059
+#define IDC_CLEAR_IE_COOKIES 1061
+#define IDC_CLEAR_IE_HISTORY 1062
+#define IDC_CLEAR_RECENT 1060
+#define IDC_CLEAR_OFFICE_RECENT 1063
+#define IDC_CLEAR_THUMBS 1195
+#define IDC_CLEAR_GID 1196
+#define IDC_CLEAR_ALBUMART 1199
+#define IDC_CLEAR_BAK 1197
+#define IDC_CLEAR_PNF 1039
+#define IDC_CLEAR_ETL 1042
 
 // ---- Options: the before/after page and its command-line editor
 #define IDD_BEFOREAFTER_JA 186
