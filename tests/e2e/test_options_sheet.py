@@ -21,7 +21,7 @@ def open_sheet(prefix, command):
 
 def shown_page(prefix):
     """The caption of the page the sheet shows: its visible child dialog."""
-    pages = [c for c in prefix.wauto(SHEET, "list").controls if c[2] == "#32770" and c[4] == "visible"]
+    pages = [c for c in prefix.wauto(SHEET, "list").controls if c[2] == "#32770" and c[4]]
     assert len(pages) == 1, pages
     return pages[0][3]
 
