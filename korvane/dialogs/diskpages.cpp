@@ -426,7 +426,7 @@ void OnDefragApply(HWND page) {
     writer.Dword(setting::Double, DoubleForPasses(passes));
     WriteBoxes(page, kDefragBoxes, writer, kDefragSettings, std::size(kDefragSettings));
     StoreCommandLine(page, writer, setting::df_edit_cust);
-    SetResult(page, PSNRET_NOERROR);
+    SetResult(page, ApplyResult(writer));
 }
 
 INT_PTR OnDefragNotify(HWND page, const NMHDR &header) {
@@ -528,7 +528,7 @@ void OnCheckApply(HWND page) {
     CommandPageState *state = StateOf(page);
     if (state && state->auxRead) writer.Dword(setting::aux_dsd, state->aux);
     StoreCommandLine(page, writer, setting::sd_edit_cust);
-    SetResult(page, PSNRET_NOERROR);
+    SetResult(page, ApplyResult(writer));
 }
 
 INT_PTR CALLBACK CheckDiskPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -654,7 +654,7 @@ BOOL OnClearInit(HWND page) {
 void OnClearApply(HWND page) {
     PageWriter writer(kLogModule);
     WriteBoxes(page, kClearBoxes, writer, kClearSettings, std::size(kClearSettings));
-    SetResult(page, PSNRET_NOERROR);
+    SetResult(page, ApplyResult(writer));
 }
 
 INT_PTR CALLBACK ClearPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {

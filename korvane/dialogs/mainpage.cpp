@@ -301,7 +301,7 @@ bool Checked(HWND page, int id) {
     return IsDlgButtonChecked(page, id) == BST_CHECKED;
 }
 
-void OnMainApply(HWND page) {
+LONG_PTR OnMainApply(HWND page) {
     PageWriter writer(kLogModule);
     int entry = AfterRunEntry(page);
     writer.Dword(setting::NotAutoPowerOff, entry < 0 ? 0 : entry);
@@ -318,12 +318,12 @@ void OnMainApply(HWND page) {
     writer.Dword(setting::CreateRestorePoint,
                  RestorePointValueOf(Checked(page, IDC_MAIN_RESTOREBIT0), Checked(page, IDC_MAIN_RESTOREPOINT)));
     writer.Dword(setting::mouselr, kMainBoxes.State(page, IDC_MAIN_MOUSE));
+    return ApplyResult(writer);
 }
 
 BOOL OnMainNotify(HWND page, const NMHDR &header) {
     if (header.code != UINT(PSN_APPLY)) return FALSE;
-    OnMainApply(page);
-    SetWindowLongPtrA(page, DWLP_MSGRESULT, PSNRET_NOERROR);
+    SetWindowLongPtrA(page, DWLP_MSGRESULT, OnMainApply(page));
     return TRUE;
 }
 
@@ -392,7 +392,7 @@ BOOL OnMethodNotify(HWND page, const NMHDR &header) {
     PageWriter writer(kLogModule);
     writer.Dword(setting::How, HowOfRadio(CheckedMethodRadio(page)));
     writer.Dword(setting::notnetsafe, Checked(page, IDC_METHOD_NOTNETSAFE) ? 1 : 0);
-    SetWindowLongPtrA(page, DWLP_MSGRESULT, PSNRET_NOERROR);
+    SetWindowLongPtrA(page, DWLP_MSGRESULT, ApplyResult(writer));
     return TRUE;
 }
 

@@ -53,9 +53,30 @@ int FirstShownPage(int command, const bool made[kOptionsPageCount]) {
     return position;
 }
 
+namespace {
+
+const char kSheetProcedureProperty[] = "korvane.options.proc";
+
+// Each OK starts with no failure reported, so a retry after a failed write is told again.
+LRESULT CALLBACK OptionsSheetProc(HWND sheet, UINT message, WPARAM wParam, LPARAM lParam) {
+    WNDPROC previous = reinterpret_cast<WNDPROC>(GetPropA(sheet, kSheetProcedureProperty));
+    if (message == WM_COMMAND && LOWORD(wParam) == IDOK) ResetPageWriteReport();
+    if (message == WM_NCDESTROY) {
+        SetWindowLongPtrA(sheet, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(previous));
+        RemovePropA(sheet, kSheetProcedureProperty);
+    }
+    return previous ? CallWindowProcA(previous, sheet, message, wParam, lParam)
+                    : DefWindowProcA(sheet, message, wParam, lParam);
+}
+
+} // namespace
+
 int CALLBACK OptionsSheetCallback(HWND sheet, UINT message, LPARAM) {
-    if (message == PSCB_INITIALIZED)
-        SetWindowLongPtrA(sheet, GWL_EXSTYLE, GetWindowLongPtrA(sheet, GWL_EXSTYLE) & ~WS_EX_CONTEXTHELP);
+    if (message != PSCB_INITIALIZED) return 0;
+    SetWindowLongPtrA(sheet, GWL_EXSTYLE, GetWindowLongPtrA(sheet, GWL_EXSTYLE) & ~WS_EX_CONTEXTHELP);
+    LONG_PTR previous = GetWindowLongPtrA(sheet, GWLP_WNDPROC);
+    if (SetPropA(sheet, kSheetProcedureProperty, reinterpret_cast<HANDLE>(previous)))
+        SetWindowLongPtrA(sheet, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(OptionsSheetProc));
     return 0;
 }
 
@@ -131,6 +152,10 @@ LONG PageValues::Dword(const DwordSetting &setting) {
 std::string PageValues::Text(const TextSetting &setting) {
     if (key_.IsOpen()) return ReadTextSetting(key_, setting);
     return setting.defaultText ? setting.defaultText : "";
+}
+
+LONG_PTR ApplyResult(const PageWriter &writer) {
+    return writer.Ok() ? PSNRET_NOERROR : PSNRET_INVALID;
 }
 
 void ResetPageWriteReport() {

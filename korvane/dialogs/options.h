@@ -139,6 +139,9 @@ private:
 };
 // A new OK starts: the next failure is reported again.
 void ResetPageWriteReport();
+// What a page answers PSN_APPLY: a failed write keeps the sheet open on that page, so nothing
+// closes as if it had been saved.
+LONG_PTR ApplyResult(const PageWriter &writer);
 
 // ---- Numbers typed into edit fields (options.cpp) -----------------------------------------------
 

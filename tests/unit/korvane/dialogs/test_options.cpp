@@ -3,6 +3,7 @@
 #include "dialogs/options.h"
 
 #include "dialog_driver.h"
+#include "key_access.h"
 #include "planner_fixture.h"
 #include "resource.h"
 
@@ -118,6 +119,36 @@ TEST_F(SheetTest, EachCommandOpensItsPageAndCancelClosesTheSheet) {
         EXPECT_FALSE(applyShown);
         EXPECT_FALSE(contextHelp);
     }
+}
+
+// A settings key that refuses writes: each OK tells it once for all pages and keeps the sheet
+// open, so nothing closes as if it had been saved; once the key takes writes again, OK stores.
+TEST_F(SheetTest, AFailedWriteIsToldOncePerOkAndKeepsTheSheetOpen) {
+    g_instance = GetModuleHandleA(nullptr);
+    WriteSettingDword(setting::Del_All_Gid.name, 0);
+    size_t boxesAfterFirstOk = 0, boxesAfterSecondOk = 0;
+    bool openAfterFailures = false;
+    DialogDriver driver("Options", [&](HWND sheet) {
+        PropSheet_SetCurSel(sheet, nullptr, 3); // the clean-up page
+        CheckDlgButton(PropSheet_GetCurrentPageHwnd(sheet), IDC_CLEAR_GID, BST_CHECKED);
+        PropSheet_SetCurSel(sheet, nullptr, 2); // the main page: three pages to write
+        EXPECT_TRUE(SetKeyWritable(HKEY_LOCAL_MACHINE, kSettingsPath, false));
+        DialogDriver::Click(sheet, IDOK);
+        boxesAfterFirstOk = boxes_.calls().size();
+        DialogDriver::Click(sheet, IDOK);
+        boxesAfterSecondOk = boxes_.calls().size();
+        openAfterFailures = IsWindow(sheet) && IsWindowVisible(sheet);
+        EXPECT_TRUE(SetKeyWritable(HKEY_LOCAL_MACHINE, kSettingsPath, true));
+        DialogDriver::Click(sheet, IDOK);
+    });
+    EXPECT_TRUE(ShowOptionsSheet(nullptr, 1169));
+    ASSERT_TRUE(driver.Join()) << "the sheet never showed";
+    EXPECT_EQ(1u, boxesAfterFirstOk);
+    EXPECT_EQ(2u, boxesAfterSecondOk);
+    EXPECT_TRUE(openAfterFailures);
+    ASSERT_FALSE(boxes_.calls().empty());
+    EXPECT_NE(std::string::npos, boxes_.calls()[0].text.find("Cannot open registry key."));
+    EXPECT_EQ(1, ReadSettingDword(setting::Del_All_Gid.name));
 }
 
 } // namespace
