@@ -6,6 +6,7 @@
 
 #include "korvane/resource.h"
 #include "qs/resource.h"
+#include "korvtask/resource.h"
 
 #include <gtest/gtest.h>
 
@@ -33,12 +34,13 @@ struct ProgramResources {
     std::vector<DialogPair> pairs;
     std::vector<int> singles; // one template serving both languages
     std::vector<MenuPair> menus;
+    int icon; // the program icon's group id
 };
 
 const ProgramResources kPrograms[] = {
-    {"KORVANE.EXE", {KORVANE_DIALOG_PAIRS}, {IDD_TEXTBOX}, {KORVANE_MENU_PAIRS}},
-    {"QS.EXE", {QS_DIALOG_PAIRS}, {}, {}},
-    {"KORVTASK.EXE", {}, {}, {}},
+    {"KORVANE.EXE", {KORVANE_DIALOG_PAIRS}, {IDD_TEXTBOX}, {KORVANE_MENU_PAIRS}, IDI_KORVANE},
+    {"QS.EXE", {QS_DIALOG_PAIRS}, {}, {}, IDI_QS},
+    {"KORVTASK.EXE", {KORVTASK_DIALOG_PAIRS}, {}, {KORVTASK_MENU_PAIRS}, IDI_KORVTASK},
 };
 
 class ResourceModule {
@@ -301,7 +303,7 @@ TEST(Resources, EveryProgramHasItsIconAndManifest) {
         std::string manifest = module.Data(MAKEINTRESOURCEA(24), 1, kNeutral);
         for (const char *text : required)
             EXPECT_NE(std::string::npos, manifest.find(text)) << text;
-        EXPECT_NE(nullptr, FindResourceA(module.get(), MAKEINTRESOURCEA(101), RT_GROUP_ICON));
+        EXPECT_NE(nullptr, FindResourceA(module.get(), MAKEINTRESOURCEA(program.icon), RT_GROUP_ICON));
     }
 }
 
