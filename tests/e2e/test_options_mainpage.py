@@ -6,7 +6,6 @@ import harness
 from session import SETTINGS_KEY
 
 KORVANE = harness.PRODUCT_DIR + "\\KORVANE.EXE"
-KORVTASK_LOG = harness.TEST_DIR + "\\tasksr.log"
 SESSION_MANAGER = "HKLM\\SYSTEM\\CurrentControlSet\\Control\\Session Manager"
 WINE_KEY = "HKCU\\Software\\Wine"
 MAIN = "wait --class korvane --timeout 60"
@@ -21,6 +20,8 @@ MORE_EN = "wait --class #32770 --title 'More Settings' --timeout 30"
 MORE_JA = "wait --class #32770 --title 詳細設定 --timeout 30"
 BOX = "wait --class #32770 --title Tidewell --timeout 30"
 STATUS = 1202
+SCHEDULER_SETTINGS = "wait --class #32770 --title 'Tidewell scheduler settings' --timeout 60"
+SCHEDULER_SAVE_AND_START = 6
 
 
 def start(prefix, settings, env):
@@ -58,7 +59,6 @@ def exit_program(prefix, program):
 
 
 def test_pages_write_back_and_show_the_scheduler(prefix):
-    prefix.install(harness.test_bin_dir() / "tasksr.exe", harness.PRODUCT_DIR, "KORVTASK.EXE")
     program = start(prefix, {"aux_vso.exe": 7, "CreateRestorePoint": 1, "How": 1, "SystemReboot": 1,
                              "notnetsafe": 0}, ENGLISH)
 
@@ -77,8 +77,14 @@ def test_pages_write_back_and_show_the_scheduler(prefix):
     prefix.wauto(SHEET_EN, f"expect --id {STATUS} --value 'Scheduler Status : OFF' --timeout 20")
     assert settings(prefix)["SystemReboot"] == 0, "the fast boot is switched off as the page opens"
     harness.screenshot("options-main-en")
-    prefix.wauto(SHEET_EN, "click --id 1203", f"expect --id {STATUS} --value 'Scheduler Status : ON' --timeout 30")
-    assert prefix.read_file(KORVTASK_LOG).startswith("start "), "KORVTASK.EXE was started"
+    # 1203 opens the scheduler's settings; "Save Settings and Start" there starts the resident
+    # (KORVTASK.EXE /S), and the page's status line reads ON beside it.
+    prefix.wauto(SHEET_EN, "click --id 1203")
+    prefix.wauto(SCHEDULER_SETTINGS, f"enabled --id {SCHEDULER_SAVE_AND_START} --state 1 --timeout 10",
+                 f"click --id {SCHEDULER_SAVE_AND_START}")
+    prefix.wauto(SHEET_EN, f"expect --id {STATUS} --value 'Scheduler Status : ON' --timeout 30")
+    prefix.wauto("wait --class korvane_task_sr --hidden --timeout 10")
+    prefix.wauto(SCHEDULER_SETTINGS, "click --id 2", "closed --timeout 30")
 
     # More settings: a countdown above 259200 is refused and the dialog stays open.
     prefix.wauto(SHEET_EN, "click --id 1111", MORE_EN, "expect --id 1120 --value 10")
