@@ -2,7 +2,8 @@
 # Throw-away Wine prefixes for the tests. Creating a prefix costs seconds, so one template is made
 # per test run and every test works in its own copy of it.
 #
-#   prefix.sh template DIR                 make the template (Z: removed, crash dialogs off)
+#   prefix.sh template DIR                 make the template (Z: removed, shell folders of its own,
+#                                          winemenubuilder and crash dialogs off)
 #   prefix.sh clone TEMPLATE DIR           copy the template to DIR
 #   prefix.sh run TEMPLATE EXE [ARGS...]   run EXE in a fresh copy, then remove the copy;
 #                                          exits with EXE's exit code (CTest's emulator)
@@ -10,16 +11,32 @@ set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 source "$here/wine-env.sh"
 
+# Wine links the user's shell folders (Desktop, Documents, Music...) to the host user's own folders;
+# every link under drive_c becomes a plain, empty folder, so that what a test puts on its desktop
+# stays in its prefix.
+unlink_host_folders() {
+    local link
+    find "$1/drive_c" -type l -print0 | while IFS= read -r -d '' link; do
+        rm -f "$link" && mkdir -p "$link"
+    done
+}
+
 make_template() {
     local dir=$1
     rm -rf "$dir" "$dir.tmp"
     mkdir -p "$(dirname "$dir")"
-    # Mono and Gecko installers would ask questions; the tests need neither.
-    WINEPREFIX="$dir.tmp" WINEDLLOVERRIDES="mscoree,mshtml=" "$WINE" wineboot -i >/dev/null 2>&1
-    WINEPREFIX="$dir.tmp" "$WINE" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
+    # Mono and Gecko installers would ask questions; the tests need neither. winemenubuilder would
+    # turn the prefix's shortcuts into menu entries and desktop files of the host user; it is off
+    # from the first start on, and for good through the prefix's own DLL overrides.
+    WINEPREFIX="$dir.tmp" WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d" "$WINE" wineboot -i >/dev/null 2>&1
+    WINEPREFIX="$dir.tmp" WINEDLLOVERRIDES="winemenubuilder.exe=d" "$WINE" reg add 'HKCU\Software\Wine\DllOverrides' \
+        /v winemenubuilder.exe /t REG_SZ /d '' /f >/dev/null 2>&1
+    WINEPREFIX="$dir.tmp" WINEDLLOVERRIDES="winemenubuilder.exe=d" "$WINE" reg add 'HKCU\Software\Wine\WineDbg' \
+        /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
     WINEPREFIX="$dir.tmp" "$WINESERVER" -w
     # The Z: drive maps the whole Linux file system; a test must not reach beyond its prefix.
     rm -f "$dir.tmp/dosdevices/z:"
+    unlink_host_folders "$dir.tmp"
     [ -f "$dir.tmp/system.reg" ] || { echo "prefix.sh: wineboot did not create a prefix in $dir" >&2; exit 1; }
     mv "$dir.tmp" "$dir"
 }
