@@ -4,6 +4,7 @@
 #include "korvane.h"
 #include "dialogs/ferun.h"
 #include "dialogs/options.h"
+#include "dialogs/shlext.h"
 #include "window/korvwin.h"
 #include "window/normal.h"
 #include "resource.h"
@@ -86,7 +87,6 @@ const UINT kVersionItems[] = {IDM_MSCONFIG,         IDM_EVENTVWR,       IDM_BACK
 const int kLaterDialogs[] = {IDC_NORMAL_HISTORY,
                              IDC_NORMAL_TROUBLE,
                              IDC_NORMAL_UPDATE,
-                             IDC_NORMAL_SHELLEXT,
                              IDC_MAIN_WIZARD,
                              IDC_MAIN_ABOUT,
                              IDM_BACKUP,
@@ -333,6 +333,9 @@ bool RunMenuCommand(HWND panel, int id) {
         return true;
     case IDM_PUT_BUTTONS:
         TogglePutTopButtons(panel);
+        return true;
+    case IDC_NORMAL_SHELLEXT:
+        ShowShellExtensions(panel);
         return true;
     case IDM_EXPORT:
         ExportAllSettings(panel);
