@@ -149,10 +149,11 @@ void WriteExplorerMenu(HWND owner, const ExplorerMenuState &state, const std::st
 
 MenuButtonTexts MenuButtonTextsFor(bool japanese, bool buttonsSwapped) {
     if (!japanese || !buttonsSwapped) return {nullptr, nullptr, nullptr};
-    return {"エクスプローラーでファイルを左クリックしたときのメニューに Rinsa の項目を追加します。選ぶと、そのファイルを "
-            "Rinsa 実行で実行する準備をしてタイドウェルが開きます。",
-            "実行ファイル (.exe/.lnk) の左クリック メニューを拡張する(&E)",
-            "すべてのファイルの左クリック メニューを拡張する(&X)"};
+    return {
+        "エクスプローラーでファイルを左クリックしたときのメニューに Rinsa の項目を追加します。選ぶと、そのファイルを "
+        "Rinsa 実行で実行する準備をしてタイドウェルが開きます。",
+        "実行ファイル (.exe/.lnk) の左クリック メニューを拡張する(&E)",
+        "すべてのファイルの左クリック メニューを拡張する(&X)"};
 }
 
 // ---- The shortcut -------------------------------------------------------------------------------
@@ -353,7 +354,8 @@ const ToolTipText kShortcutTipsJa[] = {
     {IDC_SHORTCUT_BROWSE, "ファイル名を参照して、エディットボックスに挿入します。"},
     {IDC_SHORTCUT_KORVANE, "korvane.exe を起動するショートカット ファイルを作成します。"},
     {IDC_SHORTCUT_DEFRAG, "Rinsa でデフラグを実行するショートカット ファイルを作成します。"},
-    {IDC_SHORTCUT_CHECK, "Rinsa でチェックディスクまたはスキャンディスクを実行するショートカット ファイルを作成します。"},
+    {IDC_SHORTCUT_CHECK,
+     "Rinsa でチェックディスクまたはスキャンディスクを実行するショートカット ファイルを作成します。"},
     {IDC_SHORTCUT_BOTH,
      "Rinsa でチェックディスクまたはスキャンディスクとデフラグを実行するショートカット ファイルを作成します。"},
     {IDC_SHORTCUT_LAST, "前回の設定で実行するショートカット ファイルを作成します。"},
@@ -459,8 +461,9 @@ bool ShortcutWanted(HWND dialog, const std::string &name, const std::string &fil
         return false;
     }
     if (kind == ShortcutKind::OtherApplication && IsBlankText(ItemString(dialog, IDC_SHORTCUT_COMMAND))) {
-        ShowMessage(dialog, {"2 番目のエディットボックスにコマンドラインを入力してください。",
-                             "Enter the command line into the second editbox."},
+        ShowMessage(dialog,
+                    {"2 番目のエディットボックスにコマンドラインを入力してください。",
+                     "Enter the command line into the second editbox."},
                     MB_ICONERROR);
         return false;
     }
@@ -486,14 +489,14 @@ void CreateRinsaShortcut(HWND dialog) {
         bool made = data && !data->korvanePath.empty() && *DesktopFolder() &&
                     CreateShortcutFile(data->korvanePath.c_str(), arguments.c_str(), file.c_str());
         if (made) {
-            ShowMessage(dialog, {"デスクトップに Rinsa のショートカットを作成しました。",
-                                 "The shortcut of Rinsa on Desktop was created."},
+            ShowMessage(dialog,
+                        {"デスクトップに Rinsa のショートカットを作成しました。",
+                         "The shortcut of Rinsa on Desktop was created."},
                         MB_ICONINFORMATION);
             return;
         }
         RUNLOG2(Tx("ショートカットを作成できませんでした - ", "Creating shortcut was failed - "), file.c_str());
-        ShowMessage(dialog, {"ショートカットを作成できませんでした。", "Creating shortcut was failed."},
-                    MB_ICONERROR);
+        ShowMessage(dialog, {"ショートカットを作成できませんでした。", "Creating shortcut was failed."}, MB_ICONERROR);
     } catch (const std::bad_alloc &) {
         ShowMessage(dialog, {"メモリが足りません。", "Out of memory."}, MB_ICONERROR);
     }

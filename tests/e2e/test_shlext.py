@@ -95,9 +95,8 @@ def host_files_named(stem):
 
 def test_the_prefix_keeps_its_desktop_and_menus_to_itself(prefix):
     # No link of the prefix's drive leads out of it: the shell folders are folders of its own.
-    drive = prefix.path / "drive_c"
-    leaving = [str(p) for p in drive.rglob("*") if p.is_symlink()
-               and not Path(os.path.realpath(p)).is_relative_to(prefix.path)]
+    drive, own = prefix.path / "drive_c", Path(os.path.realpath(prefix.path))
+    leaving = [str(p) for p in drive.rglob("*") if p.is_symlink() and not Path(os.path.realpath(p)).is_relative_to(own)]
     assert leaving == [], "links out of the prefix"
     assert desktop(prefix).is_dir() and not desktop(prefix).is_symlink()
     assert prefix.reg_query("HKCU\\Software\\Wine\\DllOverrides", "winemenubuilder.exe") == ""

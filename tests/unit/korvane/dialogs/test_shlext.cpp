@@ -80,8 +80,9 @@ TEST(ShellExtensionPieces, OnlyTheJapaneseTextsSpeakOfTheLeftButtonWhenTheButton
     EXPECT_NE(nullptr, strstr(left.allFiles, "(&X)"));
 }
 
-const ShortcutKind kKinds[] = {ShortcutKind::KorvaneOnly,        ShortcutKind::Defragment,  ShortcutKind::CheckDisk,
-                               ShortcutKind::CheckAndDefragment, ShortcutKind::LastSetting, ShortcutKind::OtherApplication};
+const ShortcutKind kKinds[] = {ShortcutKind::KorvaneOnly, ShortcutKind::Defragment,
+                               ShortcutKind::CheckDisk,   ShortcutKind::CheckAndDefragment,
+                               ShortcutKind::LastSetting, ShortcutKind::OtherApplication};
 
 TEST(ShortcutPieces, EachKindGetsItsSwitchAndOtherProgramsTheirCommandRightAfterS) {
     struct Case {
@@ -180,7 +181,8 @@ TEST(ShortcutPieces, ADoubleByteCharacterIsOneCharacterNotABackslash) {
     std::string longJapanese;
     for (int i = 0; i < 240; ++i)
         longJapanese += "\x95\x5C";
-    for (const std::string &name : {std::string("\x95\x5C\x8E\xA6"), std::string("\x83\x5C\x83\x74\x83\x67"), longJapanese})
+    for (const std::string &name :
+         {std::string("\x95\x5C\x8E\xA6"), std::string("\x83\x5C\x83\x74\x83\x67"), longJapanese})
         EXPECT_STREQ("Ok", CheckName(CheckShortcutName("C:\\d", name)));
     EXPECT_STREQ("ForbiddenCharacter", CheckName(CheckShortcutName("C:\\d", "\x95\x5C\\x")));
 }
@@ -472,13 +474,15 @@ TEST_F(ShellExtensionsTest, JapaneseModeShowsTheJapaneseTemplatesAndDefaultNames
     EXPECT_STREQ("Rinsa \x82\xCC\x83\x56\x83\x87\x81\x5B\x83\x67\x83\x4A\x83\x62\x83\x67", DefaultShortcutName())
         << "Rinsa のショートカット";
     std::wstring name, cancel, close;
-    DriveJapanese(L"\u30B7\u30A7\u30EB\u62E1\u5F35", [] { ShowShellExtensions(nullptr); }, [&](HWND dialog) { // シェル拡張
-        name = WideItemText(dialog, IDC_SHLEXT_NAME);
-        cancel = WideItemText(dialog, IDCANCEL);
-    });
+    DriveJapanese(
+        L"\u30B7\u30A7\u30EB\u62E1\u5F35", [] { ShowShellExtensions(nullptr); }, [&](HWND dialog) { // シェル拡張
+            name = WideItemText(dialog, IDC_SHLEXT_NAME);
+            cancel = WideItemText(dialog, IDCANCEL);
+        });
     // Rinsa のショートカット ファイルの作成
-    DriveJapanese(L"Rinsa \u306E\u30B7\u30E7\u30FC\u30C8\u30AB\u30C3\u30C8 \u30D5\u30A1\u30A4\u30EB\u306E\u4F5C\u6210",
-                  [] { ShowShortcutDialog(nullptr); }, [&](HWND dialog) { close = WideItemText(dialog, IDCANCEL); });
+    DriveJapanese(
+        L"Rinsa \u306E\u30B7\u30E7\u30FC\u30C8\u30AB\u30C3\u30C8 \u30D5\u30A1\u30A4\u30EB\u306E\u4F5C\u6210",
+        [] { ShowShortcutDialog(nullptr); }, [&](HWND dialog) { close = WideItemText(dialog, IDCANCEL); });
     SetLanguage(Program::Korvane, false);
     // The name is set from Shift-JIS bytes, which the process code page reads as it can.
     EXPECT_EQ(AnsiToWide("Rinsa \x8E\xC0\x8D\x73"), name);
@@ -719,8 +723,8 @@ TEST_F(ShortcutTest, ReplacingAnExistingShortcutAsksFirst) {
 
     std::vector<MessageBoxCall> boxes = boxes_.calls();
     ASSERT_EQ(4u, boxes.size());
-    const std::string question = std::string("A shortcut named \"") + kTestName +
-                                 "\" is already on the desktop.\r\nDo you want to replace it?";
+    const std::string question =
+        std::string("A shortcut named \"") + kTestName + "\" is already on the desktop.\r\nDo you want to replace it?";
     EXPECT_EQ(question, boxes[1].text);
     EXPECT_EQ(UINT(MB_ICONQUESTION | MB_YESNO), boxes[1].type & (MB_ICONMASK | MB_TYPEMASK));
     EXPECT_EQ(question, boxes[2].text);
