@@ -176,3 +176,22 @@ public:
 private:
     std::string path_;
 };
+
+// Sets an environment variable of this process for one test; the old value (or none) comes back.
+class EnvironmentScope {
+public:
+    EnvironmentScope(const char *name, const std::string &value) : name_(name) {
+        char old[1024];
+        DWORD length = GetEnvironmentVariableA(name, old, sizeof old);
+        had_ = length > 0 && length < sizeof old;
+        if (had_) old_ = old;
+        SetEnvironmentVariableA(name, value.c_str());
+    }
+    ~EnvironmentScope() { SetEnvironmentVariableA(name_.c_str(), had_ ? old_.c_str() : nullptr); }
+    EnvironmentScope(const EnvironmentScope &) = delete;
+    EnvironmentScope &operator=(const EnvironmentScope &) = delete;
+
+private:
+    std::string name_, old_;
+    bool had_ = false;
+};

@@ -28,25 +28,6 @@ const char kRunServices[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunSe
 const char kRunServicesBackup[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunServicesBackup";
 const char kServices[] = "SYSTEM\\CurrentControlSet\\Services";
 
-// Sets an environment variable for one test.
-class EnvironmentScope {
-public:
-    EnvironmentScope(const char *name, const std::string &value) : name_(name) {
-        char old[1024];
-        DWORD length = GetEnvironmentVariableA(name, old, sizeof old);
-        had_ = length > 0 && length < sizeof old;
-        if (had_) old_ = old;
-        SetEnvironmentVariableA(name, value.c_str());
-    }
-    ~EnvironmentScope() { SetEnvironmentVariableA(name_.c_str(), had_ ? old_.c_str() : nullptr); }
-    EnvironmentScope(const EnvironmentScope &) = delete;
-    EnvironmentScope &operator=(const EnvironmentScope &) = delete;
-
-private:
-    std::string name_, old_;
-    bool had_ = false;
-};
-
 // Every command test: English texts, its own log, and no REGA misuse box (a key left open).
 class RestoreTest : public ::testing::Test {
 protected:
