@@ -5,6 +5,7 @@
 #include "dialogs/ferun.h"
 #include "dialogs/options.h"
 #include "dialogs/shlext.h"
+#include "dialogs/trouble.h"
 #include "window/korvwin.h"
 #include "window/normal.h"
 #include "resource.h"
@@ -85,15 +86,9 @@ const UINT kVersionItems[] = {IDM_MSCONFIG,         IDM_EVENTVWR,       IDM_BACK
 
 // Commands and buttons whose dialogs and tools come with their own modules.
 const int kLaterDialogs[] = {IDC_NORMAL_HISTORY,
-                             IDC_NORMAL_TROUBLE,
                              IDC_NORMAL_UPDATE,
                              IDC_MAIN_WIZARD,
-                             IDC_MAIN_ABOUT,
-                             IDM_BACKUP,
-                             IDM_BACKUP_REGISTRY,
-                             IDM_RESTORE_REGISTRY,
-                             IDM_SYSTEM_RESTORE,
-                             IDM_RESTORE_POINT};
+                             IDC_MAIN_ABOUT};
 
 const char *Find(const Description *table, size_t count, UINT id) {
     for (size_t i = 0; i < count; ++i)
@@ -368,6 +363,13 @@ bool RunMenuCommand(HWND panel, int id) {
     case IDM_EVENTVWR:
         ShellOpenFile(panel, "eventvwr.exe");
         return true;
+    case IDC_NORMAL_TROUBLE:
+    case IDM_BACKUP:
+    case IDM_BACKUP_REGISTRY:
+    case IDM_RESTORE_REGISTRY:
+    case IDM_SYSTEM_RESTORE:
+    case IDM_RESTORE_POINT:
+        return RunSystemTool(panel, id);
     default:
         return false;
     }
