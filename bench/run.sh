@@ -15,6 +15,8 @@ TIDEWELL_RUN_TIMEOUT=3600 "$root/tests/wine/prefix.sh" run "$template" "$build/b
 TIDEWELL_BIN_DIR=$build/bin "$root/tests/wine/prefix.sh" run "$template" "$build/bench-bin/startup_bench.exe" 10
 # The Options sheet, opened ten times in one KORVANE.EXE.
 TIDEWELL_BIN_DIR=$build/bin "$root/tests/wine/prefix.sh" run "$template" "$build/bench-bin/options_bench.exe" 10
+# The update check, 20 times against a server on 127.0.0.1 that answers at once.
+"$root/tests/wine/prefix.sh" run "$template" "$build/bench-bin/update_bench.exe" 20
 
 # The resident scheduler at rest: its CPU time and working set over five idle minutes.
 TIDEWELL_BIN_DIR=$build/bin TIDEWELL_TEST_BIN_DIR=$build/test-bin TIDEWELL_WINE_TEMPLATE=$template \

@@ -1024,6 +1024,17 @@ void RunBeforeCommands(const PlannerOptions &o) {
         RunCommandLine(line.c_str());
 }
 
+volatile LONG g_planning = 0;
+
+// Marks the planner at work for as long as it runs, whichever way it returns.
+class PlanningScope {
+public:
+    PlanningScope() { InterlockedIncrement(&g_planning); }
+    ~PlanningScope() { InterlockedDecrement(&g_planning); }
+    PlanningScope(const PlanningScope &) = delete;
+    PlanningScope &operator=(const PlanningScope &) = delete;
+};
+
 void CloseMainWindow() {
     if (!g_mainWindow) return;
     EnableWindow(g_mainWindow, TRUE);
@@ -1033,7 +1044,12 @@ void CloseMainWindow() {
 
 } // namespace
 
+bool RunBeingPlanned() {
+    return InterlockedCompareExchange(&g_planning, 0, 0) != 0;
+}
+
 bool PlanRinsaRun() {
+    PlanningScope planning;
     TraceStart();
     if (!g_autoMode && !PowerCheck()) return false;
     PlannerOptions options;

@@ -141,6 +141,9 @@ bool ScheduleBootCheck(const PlannerOptions &options);
 // ---- The planner (rnsrun.cpp) -------------------------------------------------------------------
 
 bool PlanRinsaRun();
+// True while PlanRinsaRun works (its dialogs and boxes let other messages through meanwhile); read
+// by the main window, which must not close under the planner. Safe to call from any thread.
+bool RunBeingPlanned();
 
 // ---- The planner's decisions as plain functions (rnsrun.cpp) ------------------------------------
 // Everything here is computed from its arguments alone (the registry only where named), so each

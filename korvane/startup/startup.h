@@ -6,6 +6,9 @@
 // decided without a window is a plain function here, so each rule is tested on its own.
 #pragma once
 
+#include "dialogs/update.h"
+#include "korvane_version.h"
+
 #include "language.h"
 #include "rega.h"
 
@@ -195,19 +198,6 @@ void ClearRestrictRun();
 // Creates the user's default sound scheme key when it is missing.
 void EnsureDefaultSoundScheme();
 
-// What the automatic update check is given.
-struct UpdateCheckRequest {
-    std::string proxyHost, proxyPort;
-    LONG timeoutSeconds = 6;
-    bool beta = false;
-    bool closeWindow = true;
-};
-// Reads the request from the open settings key.
-UpdateCheckRequest ReadUpdateCheckRequest(REGA &settings);
-// Starts the automatic update check on its worker. The update module is not built yet: this hook
-// is where the start-up hands over, and it does nothing until then.
-void StartAutomaticUpdateCheck(const UpdateCheckRequest &request);
-
 struct StartWrites {
     DWORD versionNumber = 0;
     const char *programFile = nullptr; // null or empty when the path could not be read
@@ -220,9 +210,9 @@ void UpdateSettingsAtStart(const StartWrites &writes);
 // Asks once whether Rinsa runs make a restore point (and whether to make one now).
 void AskRestorePointChoice();
 
-// The maker's web server, where the update information lies.
-constexpr const char *kMakerHost = "www.halvornix.example";
-constexpr const char *kUpdateInfoUrl = "http://www.halvornix.example/update.txt";
+// The maker's web server, where the update information lies (the build's setting).
+constexpr const char *kMakerHost = KORVANE_UPDATE_HOST;
+constexpr const char *kUpdateInfoUrl = "http://" KORVANE_UPDATE_HOST "/update.txt";
 // Registration with the update-notification tool under HKEY_CURRENT_USER\Software\Upcheck.
 constexpr const char *kUpcheckKey = "Software\\Upcheck";
 constexpr const char *kUpcheckRegistration = "Halvornix";

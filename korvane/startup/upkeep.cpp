@@ -146,20 +146,6 @@ void EnsureDefaultSoundScheme() {
         key.CloseKey();
 }
 
-UpdateCheckRequest ReadUpdateCheckRequest(REGA &settings) {
-    UpdateCheckRequest request;
-    request.proxyHost = ReadTextSetting(settings, setting::HTTPProxy);
-    request.proxyPort = ReadTextSetting(settings, setting::HTTPProxyPort);
-    request.closeWindow = ReadSetting(settings, setting::CloseWindow_wnve) == 1;
-    request.timeoutSeconds = ReadSetting(settings, setting::HTTPTimeout);
-    request.beta = ReadSetting(settings, setting::BetaUpdateCheck) != 0;
-    return request;
-}
-
-void StartAutomaticUpdateCheck(const UpdateCheckRequest &) {
-    // The update module takes the request over here; until it exists no check is made.
-}
-
 void UpdateSettingsAtStart(const StartWrites &writes) {
     REGA key;
     if (!OpenSettingsForWriting(key, kLogModule)) return;
@@ -168,8 +154,11 @@ void UpdateSettingsAtStart(const StartWrites &writes) {
     key.WriteStringA(setting::ProgramFile.name, writes.programFile ? writes.programFile : "", STRTYPE_PLAIN);
     if (!writes.selfCheckTime.empty())
         key.WriteStringA(setting::SelfCheckPassed.name, writes.selfCheckTime.c_str(), STRTYPE_PLAIN);
-    if (writes.updateCheckAllowed && ReadSetting(key, setting::AutoUpdateCheck) != 0)
-        StartAutomaticUpdateCheck(ReadUpdateCheckRequest(key));
+    if (writes.updateCheckAllowed && ReadSetting(key, setting::AutoUpdateCheck) != 0) {
+        // Its boxes wait for the main window, which is made later in the start.
+        HoldUpdateBoxes();
+        StartUpdateCheck(UpdateMode::Automatic, ReadUpdateCheckRequest(key));
+    }
     MoveLegacyLog(key, RunLogPath().c_str());
     key.CloseKey();
 }

@@ -6,6 +6,7 @@
 #include "dialogs/options.h"
 #include "dialogs/shlext.h"
 #include "dialogs/trouble.h"
+#include "dialogs/update.h"
 #include "window/korvwin.h"
 #include "window/normal.h"
 #include "resource.h"
@@ -27,7 +28,6 @@ HMENU g_normalMenu = nullptr;
 namespace {
 
 const char kLogModule[] = "MainMenu";
-const char kMakerWebSite[] = "https://www.halvornix.example/tidewell/";
 // A settings file is a few kilobytes; anything far larger is not one.
 constexpr unsigned long long kSettingsFileLimit = 16ULL << 20;
 
@@ -86,7 +86,6 @@ const UINT kVersionItems[] = {IDM_MSCONFIG,         IDM_EVENTVWR,       IDM_BACK
 
 // Commands and buttons whose dialogs and tools come with their own modules.
 const int kLaterDialogs[] = {IDC_NORMAL_HISTORY,
-                             IDC_NORMAL_UPDATE,
                              IDC_MAIN_WIZARD,
                              IDC_MAIN_ABOUT};
 
@@ -98,17 +97,6 @@ const char *Find(const Description *table, size_t count, UINT id) {
 
 void EnableItem(UINT id, bool enable) {
     EnableMenuItem(g_normalMenu, id, MF_BYCOMMAND | (enable ? MF_ENABLED : MF_GRAYED));
-}
-
-// The maker's site opens with the System folder as the current one, so that no DLL in the program
-// folder is taken for the browser's.
-void OpenWebSite(HWND panel) {
-    SetCurrentDirectoryA(SystemFolder());
-    INT_PTR result =
-        reinterpret_cast<INT_PTR>(ShellExecuteA(panel, "open", kMakerWebSite, nullptr, nullptr, SW_SHOWNORMAL));
-    SetProgramDirectory();
-    if (result <= 32)
-        ShowMessage(panel, {"ブラウザーを起動できませんでした。", "Running Browser was failed."}, MB_ICONERROR);
 }
 
 // ---- Export and import --------------------------------------------------------------------------
@@ -349,7 +337,10 @@ bool RunMenuCommand(HWND panel, int id) {
         ShowHelp(panel, "kifu.html");
         return true;
     case IDM_WEB_SITE:
-        OpenWebSite(panel);
+        OpenMakerWebSite(panel);
+        return true;
+    case IDC_NORMAL_UPDATE:
+        ShowUpdateDialog(panel);
         return true;
     case IDM_SYSQ:
         ShowEnvironmentReport(panel);

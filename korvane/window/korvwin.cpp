@@ -4,6 +4,7 @@
 #include "window/korvwin.h"
 #include "window/normal.h"
 #include "resource.h"
+#include "dialogs/update.h"
 #include "planner/rnsrun.h"
 
 #include "language.h"
@@ -29,6 +30,8 @@ WNDPROC g_ringProcs[kRingSlots] = {};
 HWND g_ringFocus = nullptr;
 // The control of the panel that had the focus when the window was deactivated.
 HWND g_panelFocus = nullptr;
+// Another thread asked the window to close (RequestMainWindowClose).
+volatile LONG g_closeRequested = 0;
 
 struct MemoryDcTraits {
     using Type = HDC;
@@ -415,14 +418,31 @@ void OnActivate(WPARAM wParam) {
     if (focus && IsChild(g_normalPanel, focus)) g_panelFocus = focus;
 }
 
+// A request to close: granted unless the planner is at work (it closes the window itself when the
+// run is under way, and otherwise the user goes on with it).
+void OnCloseRequest(HWND window) {
+    InterlockedExchange(&g_closeRequested, 0);
+    if (RunBeingPlanned()) {
+        RUNLOG(Tx("Rinsa 実行の準備中のため、ウィンドウを閉じませんでした。",
+                  "The window was not closed: a Rinsa run is being planned."));
+        return;
+    }
+    DestroyWindow(window);
+}
+
 LRESULT OnCreate(HWND window) {
-    g_mainWindow = window;
+    // Published in one step: a close request from another thread either finds the window or
+    // leaves its flag for the check at the end of this function.
+    InterlockedExchangePointer(reinterpret_cast<PVOID volatile *>(&g_mainWindow), window);
     g_screen = ScreenOfStoredMode(ReadSettingDword(setting::mode.name));
     g_ringFocus = g_panelFocus = nullptr;
     CreateOffScreen(window);
     CentreMainWindow(window);
     CreateModeButtons(window);
     if (g_screen == kScreenModeSelection) DrawModeSelection();
+    if (InterlockedCompareExchange(&g_closeRequested, 0, 0)) PostMessageA(window, kCloseRequestMessage, 0, 0);
+    // The update check started at start may ask its questions now, owned by this window.
+    ReleaseUpdateBoxes();
     return 0;
 }
 
@@ -474,6 +494,9 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         return 0;
     case kRebuildPanelMessage:
         RebuildNormalPanel(window);
+        return 0;
+    case kCloseRequestMessage:
+        OnCloseRequest(window);
         return 0;
     case WM_DESTROY:
         OnDestroy(window);
@@ -546,6 +569,13 @@ int ScaleX(int logical) {
 
 int ScaleY(int logical) {
     return Scale(logical, g_dpiScaleY);
+}
+
+void RequestMainWindowClose() {
+    InterlockedExchange(&g_closeRequested, 1);
+    HWND window = static_cast<HWND>(
+        InterlockedCompareExchangePointer(reinterpret_cast<PVOID volatile *>(&g_mainWindow), nullptr, nullptr));
+    if (window) PostMessageA(window, kCloseRequestMessage, 0, 0);
 }
 
 HINSTANCE ModuleInstance() {

@@ -74,5 +74,11 @@ void JoinButtonRing(HWND button);
 
 // Posted to the main window to build the normal-mode panel anew (after an import).
 constexpr UINT kRebuildPanelMessage = WM_APP + 1;
+// Posted to the main window to ask it to close (RequestMainWindowClose).
+constexpr UINT kCloseRequestMessage = WM_APP + 57;
+// Asks the main window to close, from any thread (the update check does once the maker's site is
+// open). The window closes on its own thread, and not at all while a run is being planned. Asked
+// before the window exists, it closes as soon as it has been made.
+void RequestMainWindowClose();
 // The wizard's timer on the main window; leaving the wizard stops it.
 constexpr UINT_PTR kWizardTimerId = 1;
