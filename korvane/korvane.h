@@ -63,6 +63,8 @@ INT_PTR ShowCommandLinesDialog(HWND owner);
 
 std::string BuildEnvironmentReport();
 void ShowEnvironmentReport(HWND owner);
+// Puts a text on the clipboard as ANSI and as Unicode text; false when the clipboard refused.
+bool CopyTextToClipboard(HWND owner, const std::string &text);
 
 // ---- Restore point (MainMenu.cpp) ---------------------------------------------------------------
 

@@ -544,8 +544,10 @@ bool PutClipboardData(UINT format, const void *data, size_t size) {
     return false;
 }
 
+} // namespace
+
 // Both forms are put, so the Japanese text pastes right whatever keyboard language is active.
-bool CopyToClipboard(HWND owner, const std::string &text) {
+bool CopyTextToClipboard(HWND owner, const std::string &text) {
     std::wstring wide = AnsiToWide(text.c_str());
     if (!OpenClipboard(owner)) return false;
     EmptyClipboard();
@@ -555,8 +557,10 @@ bool CopyToClipboard(HWND owner, const std::string &text) {
     return copied;
 }
 
+namespace {
+
 void OnCopy(HWND dialog, const SysqDialog &data) {
-    if (CopyToClipboard(dialog, data.report))
+    if (CopyTextToClipboard(dialog, data.report))
         ShowMessage(dialog, {"クリップボードへのコピーが完了しました。", "Copying to Clipboard is completed."},
                     MB_ICONINFORMATION);
     else
