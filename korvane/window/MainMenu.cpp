@@ -3,6 +3,7 @@
 // of all settings through REGEDIT.EXE.
 #include "korvane.h"
 #include "dialogs/ferun.h"
+#include "dialogs/history.h"
 #include "dialogs/options.h"
 #include "dialogs/shlext.h"
 #include "dialogs/trouble.h"
@@ -85,9 +86,7 @@ const UINT kVersionItems[] = {IDM_MSCONFIG,         IDM_EVENTVWR,       IDM_BACK
                               IDM_RESTORE_REGISTRY, IDM_SYSTEM_RESTORE, IDM_RESTORE_POINT};
 
 // Commands and buttons whose dialogs and tools come with their own modules.
-const int kLaterDialogs[] = {IDC_NORMAL_HISTORY,
-                             IDC_MAIN_WIZARD,
-                             IDC_MAIN_ABOUT};
+const int kLaterDialogs[] = {IDC_MAIN_WIZARD};
 
 const char *Find(const Description *table, size_t count, UINT id) {
     for (size_t i = 0; i < count; ++i)
@@ -344,6 +343,9 @@ bool RunMenuCommand(HWND panel, int id) {
         return true;
     case IDM_SYSQ:
         ShowEnvironmentReport(panel);
+        return true;
+    case IDC_NORMAL_HISTORY:
+        ShowHistoryDialog(panel);
         return true;
     case IDM_REGEDIT:
         ShellOpenFile(panel, "regedit.exe");

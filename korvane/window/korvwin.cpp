@@ -1,6 +1,7 @@
 // korvwin: the main window of class "korvane": its off-screen picture, the mode selection screen,
 // the ring of buttons that the keyboard walks, the commands of the screens and the background music.
 #include "korvane.h"
+#include "dialogs/about.h"
 #include "window/korvwin.h"
 #include "window/normal.h"
 #include "resource.h"
@@ -380,7 +381,8 @@ void OnCommand(HWND window, WPARAM wParam, LPARAM lParam) {
         ShowScreenHelp(window);
         return;
     case IDC_MAIN_ABOUT:
-        // The About dialog comes with its own module; F10 reaches here as well.
+        // The button, the Help menu's item and F10.
+        ShowAboutDialog(window);
         return;
     default:
         if (g_normalPanel) SendMessageA(g_normalPanel, WM_COMMAND, wParam, lParam);

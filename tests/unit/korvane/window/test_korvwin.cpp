@@ -145,19 +145,19 @@ TEST_F(MainWindowTest, FirstStartShowsTheModeSelectionWithTheRingOnTheNormalMode
 
         // Tab walks the buttons that can take the focus and wraps; the arrows do the same.
         std::vector<HWND> walk;
-        for (int i = 0; i < 4; ++i) {
+        for (int i = 0; i < 5; ++i) {
             HWND before = s.Focus();
             s.Key(VK_TAB);
             MainWindowSession::WaitFor([&] { return s.Focus() != before; });
             walk.push_back(s.Focus());
         }
-        std::vector<HWND> expected = {s.Button(IDC_MAIN_EXIT), s.Button(IDC_MAIN_HELP), s.Button(IDC_MAIN_NORMAL),
-                                      s.Button(IDC_MAIN_EXIT)};
-        EXPECT_EQ(expected, walk) << "wizard and About wait for their screens and are skipped";
+        std::vector<HWND> expected = {s.Button(IDC_MAIN_EXIT), s.Button(IDC_MAIN_HELP), s.Button(IDC_MAIN_ABOUT),
+                                      s.Button(IDC_MAIN_NORMAL), s.Button(IDC_MAIN_EXIT)};
+        EXPECT_EQ(expected, walk) << "the wizard waits for its screens and is skipped";
         s.Key(VK_UP);
         EXPECT_TRUE(MainWindowSession::WaitFor([&] { return s.Focus() == s.Button(IDC_MAIN_NORMAL); }));
         s.Key(VK_UP);
-        EXPECT_TRUE(MainWindowSession::WaitFor([&] { return s.Focus() == s.Button(IDC_MAIN_HELP); }))
+        EXPECT_TRUE(MainWindowSession::WaitFor([&] { return s.Focus() == s.Button(IDC_MAIN_ABOUT); }))
             << "up from the first button wraps to the last usable one";
         EXPECT_EQ(0, ReadSettingDword(setting::mode.name)) << "the mode selection stores nothing";
     });
