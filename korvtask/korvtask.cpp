@@ -16,7 +16,8 @@ int RunSettingsDialog(bool administrator) {
         return 1;
     }
     NamedMutex single(kSettingsMutex);
-    if (single.Existed()) return 0; // the dialog is open already
+    // A dialog that is open keeps its mutex: it stays the only one.
+    if (single.Existed() && !single.WaitOwned(kEndingInstanceWaitMs)) return 0;
     ShowSettingsDialog();
     return 0;
 }
@@ -35,7 +36,7 @@ int RunResident(HINSTANCE instance) {
     NamedMutex single(kResidentClass);
     // A resident that is still ending (after Stop, or korvane /I) lets go within moments; one that
     // keeps its mutex is alive, and stays the only one.
-    if (single.Existed() && !single.WaitOwned(kOldResidentWaitMs)) return 0;
+    if (single.Existed() && !single.WaitOwned(kEndingInstanceWaitMs)) return 0;
     RegisterResidentClass(instance);
     if (!CreateResidentWindow(instance)) {
         ShowMessage(nullptr, {"メイン ウィンドウを作成できません。", "Cannot create the main window."}, MB_ICONERROR);

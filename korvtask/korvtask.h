@@ -79,9 +79,10 @@ private:
     bool owned_ = false;
 };
 
-// How long /s waits for a resident that is still ending (after Stop, or korvane /I) to let go of
-// its mutex before it takes the running one for a live resident and ends.
-constexpr DWORD kOldResidentWaitMs = 5000;
+// How long a new instance waits for one that is still ending to let go of its mutex before it
+// takes the other for a live one and ends: a resident after Stop or korvane /I, a settings dialog
+// closed just before the tray icon opens it again.
+constexpr DWORD kEndingInstanceWaitMs = 5000;
 
 // The administrator test: the scheduler key opens in write mode (created when missing).
 bool SchedulerKeyWritable();

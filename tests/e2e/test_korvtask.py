@@ -175,18 +175,26 @@ def test_one_resident_its_tray_menu_and_the_stop_switches(prefix):
     assert not residents(prefix)
 
 
-def test_s_takes_the_place_of_a_resident_that_is_still_ending(prefix):
-    """The old resident's mutex is held for three seconds after the new /s starts, and then let go,
-    or left abandoned as a process that was ended leaves it: either way the new resident starts."""
+def start_behind_an_ending_instance(prefix, mutex, ending, *command):
+    """Starts command while holdmutex holds mutex, as an instance that is still ending would, for
+    three seconds more; then holdmutex lets it go (release) or ends owning it (abandon)."""
     holder = prefix.install_test_program("holdmutex.exe")
+    old = prefix.start(holder, mutex, "3000", ending, *command, env=ENGLISH)
+    harness.wait_until(lambda: "held" in old.stdout, 30, f"{mutex} to be held")
+    assert old.wait(30) == 0, old.stderr
+
+
+def test_a_new_instance_takes_the_place_of_one_that_is_still_ending(prefix):
+    """A resident that was stopped, or a settings dialog that was closed, may keep its mutex for a
+    moment; the new one waits for it, whether it is let go or left abandoned by an ended process."""
     for ending in ("release", "abandon"):
-        old = prefix.start(holder, "korvane_task_sr", "3000", ending, KORVTASK, "/s", env=ENGLISH)
-        harness.wait_until(lambda: "held" in old.stdout, 30, "the old resident's mutex to be held")
-        assert old.wait(30) == 0, old.stderr
+        start_behind_an_ending_instance(prefix, "korvane_task_sr", ending, KORVTASK, "/s")
         found = prefix.wauto(RESIDENT).windows
         assert len(found) == 1 and len(residents(prefix)) == 1, f"one resident after an old one that ended ({ending})"
         assert prefix.run(KORVTASK, "/js", timeout=30).returncode == 0
         harness.wait_until(lambda: not residents(prefix), 30, "the resident to end")
+    start_behind_an_ending_instance(prefix, "korvane_task_cf", "release", KORVTASK)
+    prefix.wauto(SETTINGS, "click --id 2", "closed")
 
 
 # ---- The countdown ---------------------------------------------------------------------------------

@@ -58,12 +58,12 @@ TEST(Instance, ANewResidentWaitsForOneThatIsEnding) {
         NamedMutex next(kName);
         EXPECT_TRUE(next.Existed());
         EXPECT_FALSE(next.Owned());
-        EXPECT_TRUE(next.WaitOwned(kOldResidentWaitMs)) << "released while we wait";
+        EXPECT_TRUE(next.WaitOwned(kEndingInstanceWaitMs)) << "released while we wait";
     }
     {
         MutexHolder ended(kName, 300, false);
         NamedMutex next(kName);
-        EXPECT_TRUE(next.WaitOwned(kOldResidentWaitMs)) << "abandoned counts as free";
+        EXPECT_TRUE(next.WaitOwned(kEndingInstanceWaitMs)) << "abandoned counts as free";
     }
     {
         MutexHolder alive(kName, 600);
