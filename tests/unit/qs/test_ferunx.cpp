@@ -214,10 +214,12 @@ protected:
         g_liftRequests = 0;
         bool found = false;
         std::thread user([&] {
+            // The dialog is found as soon as it exists, before WM_INITDIALOG has set its controls
+            // up; it is shown once that is done.
             HWND dialog = nullptr;
-            for (int i = 0; i < 200 && !dialog; ++i, Sleep(50))
+            for (int i = 0; i < 200 && !(dialog && IsWindowVisible(dialog)); ++i, Sleep(50))
                 dialog = FindWindowA("#32770", kDialogTitle);
-            if (!dialog) return;
+            if (!dialog || !IsWindowVisible(dialog)) return;
             found = true;
             steps(dialog);
             Command(dialog, IDCANCEL, BN_CLICKED);
