@@ -8,6 +8,9 @@
 
 // The instance of KORVANE.EXE, for dialogs and resources.
 extern HINSTANCE g_instance;
+// The module the dialogs and menus come from: g_instance, or this EXE before start-up has set it
+// (the unit tests open dialogs without it).
+HINSTANCE ResourceInstance();
 // The Windows version code, taken once at start.
 extern unsigned short g_windowsVersion;
 

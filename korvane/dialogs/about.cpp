@@ -255,7 +255,7 @@ void ShowAboutDialog(HWND owner) {
         ShowMessageBox(owner, text.c_str(), ProductTitle(), MB_ICONERROR);
         return;
     }
-    HINSTANCE instance = g_instance ? g_instance : GetModuleHandleA(nullptr);
+    HINSTANCE instance = ResourceInstance();
     if (DialogBoxParamA(instance, MAKEINTRESOURCEA(ResId(IDD_ABOUT_JA, IDD_ABOUT_EN)), owner, AboutProc, 0) == -1)
         LogLine(kAboutModule, __LINE__,
                 Tx("バージョン情報のダイアログを開けませんでした。", "The About dialog could not be opened."));

@@ -49,10 +49,6 @@ const ToolTipText kToolTipsEn[] = {
     {0, nullptr},
 };
 
-HINSTANCE ResourceInstance() {
-    return g_instance ? g_instance : GetModuleHandleA(nullptr);
-}
-
 // ---- Opening the page ---------------------------------------------------------------------------
 
 void FillChoices(HWND combo) {

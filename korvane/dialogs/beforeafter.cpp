@@ -80,10 +80,6 @@ const ToolTipText kToolTipsJa[] = {
     {0, nullptr},
 };
 
-HINSTANCE ResourceInstance() {
-    return g_instance ? g_instance : GetModuleHandleA(nullptr);
-}
-
 // ---- The page: enabling -------------------------------------------------------------------------
 
 bool BoxIsOn(HWND page, int box) {

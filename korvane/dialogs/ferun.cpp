@@ -326,10 +326,6 @@ const ToolTipText kToolTipsEn[] = {
     {0, nullptr},
 };
 
-HINSTANCE ResourceInstance() {
-    return g_instance ? g_instance : GetModuleHandleA(nullptr);
-}
-
 HWND CommandField(HWND dialog) {
     return GetDlgItem(dialog, IDC_FERUN_COMMANDS);
 }

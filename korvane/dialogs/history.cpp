@@ -313,7 +313,7 @@ LRESULT CALLBACK LogListProc(HWND list, UINT message, WPARAM wParam, LPARAM lPar
 }
 
 void SetSmallIcon(HWND dialog) {
-    HINSTANCE instance = g_instance ? g_instance : GetModuleHandleA(nullptr);
+    HINSTANCE instance = ResourceInstance();
     // A shared icon belongs to the system; nobody destroys it.
     HANDLE icon = LoadImageA(instance, MAKEINTRESOURCEA(IDI_KORVANE), IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
                              GetSystemMetrics(SM_CYSMICON), LR_SHARED);
@@ -412,7 +412,7 @@ INT_PTR CALLBACK HistoryProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lP
 
 void ShowHistoryDialog(HWND owner) {
     HistoryDialog data;
-    HINSTANCE instance = g_instance ? g_instance : GetModuleHandleA(nullptr);
+    HINSTANCE instance = ResourceInstance();
     if (DialogBoxParamA(instance, MAKEINTRESOURCEA(ResId(IDD_HISTORY_JA, IDD_HISTORY_EN)), owner, HistoryProc,
                         reinterpret_cast<LPARAM>(&data)) == -1)
         RUNLOG(Tx("履歴のダイアログを開けませんでした。", "The History dialog could not be opened."));

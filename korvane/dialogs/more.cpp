@@ -268,7 +268,7 @@ INT_PTR ShowMoreSettings(HWND owner) {
     INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_BAR_CLASSES};
     InitCommonControlsEx(&controls);
     MoreValues values = ReadMoreValues();
-    HINSTANCE instance = g_instance ? g_instance : GetModuleHandleA(nullptr);
+    HINSTANCE instance = ResourceInstance();
     return DialogBoxParamA(instance, MAKEINTRESOURCEA(ResId(IDD_MORE_JA, IDD_MORE_EN)), owner, DialogProc,
                            reinterpret_cast<LPARAM>(&values));
 }

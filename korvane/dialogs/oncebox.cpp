@@ -81,7 +81,7 @@ POINT MenuPoint(HWND control, LPARAM point) {
 bool OnceBoxes::OnContextMenu(HWND page, HWND control, LPARAM point, int *id) const {
     *id = control ? GetDlgCtrlID(control) : 0;
     if (!Has(*id) || !IsWindowEnabled(control)) return false;
-    UniqueMenu menu(LoadMenuA(g_instance ? g_instance : GetModuleHandleA(nullptr),
+    UniqueMenu menu(LoadMenuA(ResourceInstance(),
                               MAKEINTRESOURCEA(ResId(IDM_CHECKMENU_JA, IDM_CHECKMENU_EN))));
     HMENU popup = menu ? GetSubMenu(menu.Get(), 0) : nullptr;
     if (!popup) return false;

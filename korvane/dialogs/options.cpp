@@ -19,10 +19,6 @@ const char kLogModule[] = "options";
 // The first failed write of an OK reports; the others of the same OK stay quiet.
 bool g_writeFailureReported = false;
 
-HINSTANCE ResourceInstance() {
-    return g_instance ? g_instance : GetModuleHandleA(nullptr);
-}
-
 } // namespace
 
 // ---- The sheet ----------------------------------------------------------------------------------

@@ -258,10 +258,6 @@ const ToolTipText kExtensionTipsEn[] = {
     {0, nullptr},
 };
 
-HINSTANCE ResourceInstance() {
-    return g_instance ? g_instance : GetModuleHandleA(nullptr);
-}
-
 bool Checked(HWND dialog, int id) {
     return IsDlgButtonChecked(dialog, id) == BST_CHECKED;
 }

@@ -631,7 +631,7 @@ INT_PTR CALLBACK SysqProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPara
 
 void ShowEnvironmentReport(HWND owner) {
     SysqDialog data;
-    HINSTANCE instance = g_instance ? g_instance : GetModuleHandleA(nullptr);
+    HINSTANCE instance = ResourceInstance();
     DialogBoxParamA(instance, MAKEINTRESOURCEA(ResId(IDD_SYSQ_JA, IDD_SYSQ_EN)), owner, SysqProc,
                     reinterpret_cast<LPARAM>(&data));
 }

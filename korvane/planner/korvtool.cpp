@@ -32,6 +32,10 @@ const char *StripPrefixes(const char *commandLine, bool *wait, bool *quiet) {
 } // namespace
 
 HINSTANCE g_instance = nullptr;
+
+HINSTANCE ResourceInstance() {
+    return g_instance ? g_instance : GetModuleHandleA(nullptr);
+}
 unsigned short g_windowsVersion = 0;
 HWND g_mainWindow = nullptr;
 bool g_autoMode = false;

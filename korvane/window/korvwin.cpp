@@ -581,7 +581,7 @@ void RequestMainWindowClose() {
 }
 
 HINSTANCE ModuleInstance() {
-    return g_instance ? g_instance : GetModuleHandleA(nullptr);
+    return ResourceInstance();
 }
 
 void JoinButtonRing(HWND button) {
