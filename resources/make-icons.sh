@@ -26,3 +26,9 @@ draw korvtask/korvtask.ico '#1e5fa8' white -strokewidth 16 -draw 'circle 128,80 
 draw korvane/stopsrv.ico '#1e5fa8' white -fill '#d83a2e' -stroke white -strokewidth 10 \
     -draw 'polygon 140,24 196,24 236,64 236,120 196,160 140,160 100,120 100,64' \
     -stroke white -strokewidth 20 -draw 'line 128,92 208,92'
+
+# The wizard's first page: a hand-drawn arrow pointing left at the Customizing button (a 24-bit
+# bitmap, as resource bitmaps are loaded).
+convert -size 48x48 xc:white -fill '#1e5fa8' -stroke '#1e5fa8' -strokewidth 2 \
+    -draw 'polygon 4,24 22,8 22,17 44,17 44,31 22,31 22,40' -fill white -stroke none \
+    -draw 'circle 36,24 36,21' -type TrueColor BMP3:korvane/wizard.bmp

@@ -85,9 +85,6 @@ const Description kSystemMenuDescriptions[] = {
 const UINT kVersionItems[] = {IDM_MSCONFIG,         IDM_EVENTVWR,       IDM_BACKUP,       IDM_BACKUP_REGISTRY,
                               IDM_RESTORE_REGISTRY, IDM_SYSTEM_RESTORE, IDM_RESTORE_POINT};
 
-// Commands and buttons whose dialogs and tools come with their own modules.
-const int kLaterDialogs[] = {IDC_MAIN_WIZARD};
-
 const char *Find(const Description *table, size_t count, UINT id) {
     for (size_t i = 0; i < count; ++i)
         if (table[i].id == id) return Tx(table[i].japanese, table[i].english);
@@ -240,9 +237,6 @@ void AttachNormalMenu(HWND mainWindow) {
     SetMenu(mainWindow, g_normalMenu);
     for (UINT id : kVersionItems)
         EnableItem(id, MenuItemUsable(id, g_windowsVersion));
-    for (int id : kLaterDialogs)
-        if (GetMenuState(g_normalMenu, static_cast<UINT>(id), MF_BYCOMMAND) != static_cast<UINT>(-1))
-            EnableItem(static_cast<UINT>(id), false);
     SetMenuDefaultItem(GetSubMenu(g_normalMenu, 0), IDM_START, FALSE);
     DrawMenuBar(mainWindow);
 }
@@ -282,12 +276,6 @@ bool MenuItemUsable(UINT id, unsigned short windowsVersion) {
     }
 }
 
-bool AwaitsLaterDialog(int id) {
-    for (int later : kLaterDialogs)
-        if (later == id) return true;
-    return false;
-}
-
 void ShowMenuDescription(HWND, WPARAM wParam, LPARAM lParam) {
     if (!g_normalPanel) return;
     UINT item = LOWORD(wParam), flags = HIWORD(wParam);
@@ -299,7 +287,6 @@ void ShowMenuDescription(HWND, WPARAM wParam, LPARAM lParam) {
 }
 
 bool RunMenuCommand(HWND panel, int id) {
-    if (AwaitsLaterDialog(id)) return false;
     switch (id) {
     case IDM_START:
         StartRinsaRun(panel);

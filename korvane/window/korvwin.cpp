@@ -4,6 +4,7 @@
 #include "dialogs/about.h"
 #include "window/korvwin.h"
 #include "window/normal.h"
+#include "window/wizardm.h"
 #include "resource.h"
 #include "dialogs/update.h"
 #include "planner/rnsrun.h"
@@ -55,19 +56,6 @@ struct OffScreen {
     }
 };
 OffScreen g_offScreen;
-
-// Selects a GDI object into a DC for a scope.
-class Selected {
-public:
-    Selected(HDC dc, HGDIOBJ object) : dc_(dc), old_(SelectObject(dc, object)) {}
-    ~Selected() { SelectObject(dc_, old_); }
-    Selected(const Selected &) = delete;
-    Selected &operator=(const Selected &) = delete;
-
-private:
-    HDC dc_;
-    HGDIOBJ old_;
-};
 
 HFONT GuiFont() {
     return g_guiFont ? g_guiFont : static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
@@ -148,6 +136,8 @@ COLORREF Blend(COLORREF from, COLORREF to, int step, int steps) {
                mix(GetBValue(from), GetBValue(to)));
 }
 
+} // namespace
+
 // Lines of one pixel from the colour `from` at row `top` to `to` at the last of `rows` rows.
 void ShadeRows(HDC dc, int top, int rows, COLORREF from, COLORREF to) {
     int width = ScaleX(g_logical.cx);
@@ -163,6 +153,8 @@ void DrawRule(HDC dc, int logicalY) {
     RECT shadow = {ScaleX(8), y, ScaleX(g_logical.cx - 8), y + 1};
     FillRect(dc, &shadow, GetSysColorBrush(COLOR_BTNSHADOW));
 }
+
+namespace {
 
 void DrawModeSelection() {
     HDC dc = g_offScreen.dc.Get();
@@ -186,18 +178,21 @@ void DrawModeSelection() {
     DrawTextA(dc, kWelcomeText.Get(), -1, &text, DT_WORDBREAK | DT_NOPREFIX);
 }
 
+// A picture of the logical size; when it cannot be made, the one there is stays.
 bool CreateOffScreen(HWND window) {
-    g_offScreen.Reset();
     HDC screen = GetDC(window);
     if (!screen) return false;
-    g_offScreen.dc.Reset(CreateCompatibleDC(screen));
-    g_offScreen.bitmap.Reset(CreateCompatibleBitmap(screen, ScaleX(g_logical.cx), ScaleY(g_logical.cy)));
+    OffScreen made;
+    made.dc.Reset(CreateCompatibleDC(screen));
+    made.bitmap.Reset(CreateCompatibleBitmap(screen, ScaleX(g_logical.cx), ScaleY(g_logical.cy)));
     ReleaseDC(window, screen);
-    if (!g_offScreen.dc || !g_offScreen.bitmap) {
-        g_offScreen.Reset();
+    if (!made.dc || !made.bitmap) {
         RUNLOG(Tx("画面の描画用ビットマップを作成できません。", "Cannot create the bitmap of the screen."));
         return false;
     }
+    g_offScreen.Reset();
+    g_offScreen.dc = std::move(made.dc);
+    g_offScreen.bitmap = std::move(made.bitmap);
     g_offScreen.original = SelectObject(g_offScreen.dc.Get(), g_offScreen.bitmap.Get());
     RECT all = {0, 0, ScaleX(g_logical.cx), ScaleY(g_logical.cy)};
     FillRect(g_offScreen.dc.Get(), &all,
@@ -222,9 +217,6 @@ HWND CreateModeButton(HWND window, const ModeButton &button) {
 void CreateModeButtons(HWND window) {
     for (const ModeButton &button : kModeButtons)
         CreateModeButton(window, button);
-    // Their screens are not in this build yet.
-    for (int id : {IDC_MAIN_WIZARD, IDC_MAIN_ABOUT})
-        if (AwaitsLaterDialog(id)) EnableWindow(GetDlgItem(window, id), FALSE);
     AddToolTips(window, ToolTipTable(kModeTipsJa, kModeTipsEn));
 }
 
@@ -335,14 +327,11 @@ bool ShowNormalPanel(HWND window) {
 
 void EnterNormalMode(HWND window) {
     EnableWindow(GetDlgItem(window, IDC_MAIN_NORMAL), FALSE);
-    EnableWindow(GetDlgItem(window, IDC_MAIN_WIZARD), !AwaitsLaterDialog(IDC_MAIN_WIZARD));
+    EnableWindow(GetDlgItem(window, IDC_MAIN_WIZARD), TRUE);
     int previous = g_screen;
     g_screen = kScreenNormal;
     if (!WriteSettingDword(setting::mode.name, kScreenNormal)) ReportRegistryError(kSettingsLocation, kLogModule);
-    for (int id = IDC_MAIN_ANSWER1; id <= IDC_MAIN_ANSWER5; ++id)
-        if (HWND answer = GetDlgItem(window, id)) DestroyWindow(answer);
-    StopBackgroundMusic();
-    KillTimer(window, kWizardTimerId);
+    LeaveWizard(window);
     if (g_normalPanel) return; // already there: the panel stays as it is
     if (!ShowNormalPanel(window)) {
         RUNLOG(Tx("ノーマルモードの画面を作成できません。", "Cannot create the panel of the normal mode."));
@@ -354,6 +343,32 @@ void EnterNormalMode(HWND window) {
     DragAcceptFiles(window, FALSE);
 }
 
+// The two mode buttons get their short texts, centred, for the row at the bottom of the wizard.
+void ShortenModeButtons(HWND window) {
+    const TextPair texts[] = {{"ノーマルモード", "Normal mode"}, {"ウィザードモード", "Wizard mode"}};
+    const int ids[] = {IDC_MAIN_NORMAL, IDC_MAIN_WIZARD};
+    for (int i = 0; i < 2; ++i) {
+        HWND button = GetDlgItem(window, ids[i]);
+        SetWindowTextA(button, texts[i].Get());
+        SetWindowLongPtrA(button, GWL_STYLE, GetWindowLongPtrA(button, GWL_STYLE) & ~static_cast<LONG_PTR>(BS_LEFT));
+    }
+}
+
+void EnterWizardMode(HWND window) {
+    DestroyNormalPanel();
+    g_panelFocus = nullptr;
+    if (!WriteSettingDword(setting::mode.name, kScreenWizard)) ReportRegistryError(kSettingsLocation, kLogModule);
+    ShortenModeButtons(window);
+    ShowModeButtons(window, SW_SHOW);
+    for (const ModeButton &button : kModeButtons)
+        EnableWindow(GetDlgItem(window, button.id), button.id != IDC_MAIN_WIZARD);
+    g_screen = kScreenWizard;
+    CreateWizardButtons(window);
+    SetMainClientSize(window, g_logical, false);
+    ShowWizardPage(window, kScreenWizard);
+    DragAcceptFiles(window, TRUE);
+}
+
 void RebuildNormalPanel(HWND window) {
     if (g_screen != kScreenNormal) return;
     DestroyNormalPanel();
@@ -362,8 +377,10 @@ void RebuildNormalPanel(HWND window) {
 }
 
 void ShowScreenHelp(HWND window) {
-    // The wizard's pages bring their own topics.
-    ShowHelp(window, kGeneralHelpTopic);
+    if (g_screen >= kScreenWizard)
+        ShowWizardHelp(window);
+    else
+        ShowHelp(window, kGeneralHelpTopic);
 }
 
 void OnCommand(HWND window, WPARAM wParam, LPARAM lParam) {
@@ -372,7 +389,7 @@ void OnCommand(HWND window, WPARAM wParam, LPARAM lParam) {
         EnterNormalMode(window);
         return;
     case IDC_MAIN_WIZARD:
-        // The wizard comes with its own screens; until then the window stays where it is.
+        EnterWizardMode(window);
         return;
     case IDC_MAIN_EXIT:
         DestroyWindow(window);
@@ -385,7 +402,10 @@ void OnCommand(HWND window, WPARAM wParam, LPARAM lParam) {
         ShowAboutDialog(window);
         return;
     default:
-        if (g_normalPanel) SendMessageA(g_normalPanel, WM_COMMAND, wParam, lParam);
+        if (LOWORD(wParam) >= IDC_MAIN_ANSWER1 && LOWORD(wParam) <= IDC_MAIN_ANSWER5 && g_screen >= kScreenWizard)
+            OnWizardAnswer(window, LOWORD(wParam) - IDC_MAIN_ANSWER1 + 1);
+        else if (g_normalPanel)
+            SendMessageA(g_normalPanel, WM_COMMAND, wParam, lParam);
         return;
     }
 }
@@ -396,6 +416,7 @@ void OnPaint(HWND window) {
     if (dc && g_screen != kScreenNormal && g_offScreen.dc) {
         const RECT &r = paint.rcPaint;
         BitBlt(dc, r.left, r.top, r.right - r.left, r.bottom - r.top, g_offScreen.dc.Get(), r.left, r.top, SRCCOPY);
+        if (g_screen >= kScreenWizard) PaintWizardOverlay(dc);
     }
     EndPaint(window, &paint);
 }
@@ -492,8 +513,22 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         return 0;
     case WM_DROPFILES:
         // Theme archives are the wizard's; nothing else is taken from a drop on the window.
-        DragFinish(reinterpret_cast<HDROP>(wParam));
+        if (g_screen >= kScreenWizard)
+            OnWizardDrop(window, reinterpret_cast<HDROP>(wParam));
+        else
+            DragFinish(reinterpret_cast<HDROP>(wParam));
         return 0;
+    case WM_TIMER:
+        if (wParam == kWizardTimerId && g_screen >= kScreenWizard) OnWizardTimer(window);
+        return 0;
+    case WM_LBUTTONUP:
+    case WM_RBUTTONUP:
+    case WM_MOUSEMOVE:
+        if (g_screen >= kScreenWizard) OnWizardMouse(window, message, wParam, lParam);
+        return 0;
+    case WM_SETCURSOR:
+        if (g_screen >= kScreenWizard && LOWORD(lParam) == HTCLIENT && OnWizardSetCursor(window)) return TRUE;
+        break;
     case kRebuildPanelMessage:
         RebuildNormalPanel(window);
         return 0;
@@ -541,8 +576,10 @@ WindowPlacement CentredPlacement(SIZE client, SIZE screen, SIZE frame, int capti
 }
 
 int ScreenOfStoredMode(LONG mode) {
-    // Mode 21 (the wizard) opens the mode selection until the wizard's screens are there.
-    return mode == kScreenNormal ? kScreenNormal : kScreenModeSelection;
+    if (mode == kScreenNormal) return kScreenNormal;
+    // Any page of the wizard, or a run it started, opens the wizard at its first page.
+    if (mode >= kScreenWizard && mode <= kScreenWizardRun) return kScreenWizard;
+    return kScreenModeSelection;
 }
 
 int InitialScreenCommand(int screen) {
@@ -553,6 +590,54 @@ int InitialScreenCommand(int screen) {
 
 int MainScreenState() {
     return g_screen;
+}
+
+void SetMainScreenState(int state) {
+    g_screen = state;
+}
+
+HDC MainOffScreenDc() {
+    return g_offScreen.dc.Get();
+}
+
+SIZE MainLogicalSize() {
+    return g_logical;
+}
+
+bool SetMainClientSize(HWND window, SIZE logical, bool centre) {
+    if (logical.cx != g_logical.cx || logical.cy != g_logical.cy) {
+        SIZE previous = g_logical;
+        g_logical = logical;
+        if (!CreateOffScreen(window)) {
+            g_logical = previous;
+            return false;
+        }
+    }
+    if (centre) {
+        CentreMainWindow(window);
+        return true;
+    }
+    RECT outer = {0, 0, ScaleX(g_logical.cx), ScaleY(g_logical.cy)};
+    AdjustWindowRectEx(&outer, static_cast<DWORD>(GetWindowLongPtrA(window, GWL_STYLE)), GetMenu(window) != nullptr,
+                       static_cast<DWORD>(GetWindowLongPtrA(window, GWL_EXSTYLE)));
+    SetWindowPos(window, nullptr, 0, 0, outer.right - outer.left, outer.bottom - outer.top,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    return true;
+}
+
+void PlaceModeButtonRow(HWND window, bool autoLogon) {
+    struct Place {
+        int id, x, width;
+    };
+    const Place places[] = {{IDC_MAIN_NORMAL, 8, 128},
+                            {IDC_MAIN_WIZARD, 140, 128},
+                            {IDC_MAIN_EXIT, 290, 95},
+                            {IDC_MAIN_HELP, 390, 95},
+                            {IDC_MAIN_ABOUT, 490, 95}};
+    int y = g_logical.cy - (autoLogon ? 37 : 31), height = autoLogon ? 22 : 24;
+    for (const Place &place : places)
+        SetWindowPos(GetDlgItem(window, place.id), nullptr, ScaleX(place.x), ScaleY(y), ScaleX(place.width),
+                     ScaleY(height), SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 namespace {

@@ -18,6 +18,8 @@ constexpr int kScreenWizardRun = 50;
 
 // The screen the main window shows and remembers in `mode`.
 int MainScreenState();
+// The wizard moves the state from page to page, and to 50 while its run is planned.
+void SetMainScreenState(int state);
 // The screen a stored `mode` opens with; the wizard's pages come with the wizard.
 int ScreenOfStoredMode(LONG mode);
 // The command that brings up the stored screen, or 0 to stay on the mode selection.
@@ -69,6 +71,33 @@ const std::string &BackgroundMusicPath();
 HINSTANCE ModuleInstance();
 // Makes a button a member of the ring: arrows and Tab move between the members.
 void JoinButtonRing(HWND button);
+
+// ---- The picture and the size the wizard shares --------------------------------------------------
+
+// The off-screen picture of the mode selection and wizard screens (null when none could be made).
+HDC MainOffScreenDc();
+SIZE MainLogicalSize();
+// Gives the client area a logical size: the picture is made anew for a new size (the old one stays,
+// and false is returned, when it cannot be), and the window is sized to fit, re-centred if asked.
+bool SetMainClientSize(HWND window, SIZE logical, bool centre);
+// The wizard's row of the mode buttons at the bottom, lower and flatter while the automatic logon
+// notice needs the last line.
+void PlaceModeButtonRow(HWND window, bool autoLogon);
+// Selects a GDI object into a DC for a scope.
+class Selected {
+public:
+    Selected(HDC dc, HGDIOBJ object) : dc_(dc), old_(SelectObject(dc, object)) {}
+    ~Selected() { SelectObject(dc_, old_); }
+    Selected(const Selected &) = delete;
+    Selected &operator=(const Selected &) = delete;
+
+private:
+    HDC dc_;
+    HGDIOBJ old_;
+};
+// Lines of one pixel shading from one colour to another; the grey rule at a logical height.
+void ShadeRows(HDC dc, int top, int rows, COLORREF from, COLORREF to);
+void DrawRule(HDC dc, int logicalY);
 
 // ---- Messages between the screens ---------------------------------------------------------------
 

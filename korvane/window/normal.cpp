@@ -296,19 +296,11 @@ bool AddPanelToolTips(HWND panel) {
     return ssdFound;
 }
 
-void GreyLaterButtons(HWND panel) {
-    for (int id : kExtraButtonIds)
-        if (AwaitsLaterDialog(id)) EnableWindow(GetDlgItem(panel, id), FALSE);
-    for (int id : {IDC_NORMAL_OPTIONS, IDC_MAIN_WIZARD})
-        if (AwaitsLaterDialog(id)) EnableWindow(GetDlgItem(panel, id), FALSE);
-}
-
 BOOL OnInitDialog(HWND panel) {
     g_normalPanel = panel;
     AttachNormalMenu(GetParent(panel));
     bool ssdFound = AddPanelToolTips(panel);
     SetStatusText(panel, IdleStatusText());
-    GreyLaterButtons(panel);
 
     PanelSettings settings = ReadPanelSettings();
     ApplyPutTopButtons(panel, settings.putTopButtons);
@@ -336,7 +328,7 @@ void SelectRunKind(HWND panel, LONG selected) {
 
 void LockStartButtons(HWND panel, bool locked) {
     for (int id : kStartLockIds)
-        EnableWindow(GetDlgItem(panel, id), !locked && !AwaitsLaterDialog(id));
+        EnableWindow(GetDlgItem(panel, id), !locked);
 }
 
 // A planner that gave up leaves the window usable again, whatever it had done to it.

@@ -78,8 +78,6 @@ void CheckPutTopButtons(HWND mainWindow, bool on);
 const char *MenuDescription(UINT id, bool systemMenu);
 // Whether a version-dependent item is usable on this Windows; true for every other item.
 bool MenuItemUsable(UINT id, unsigned short windowsVersion);
-// True when a command or button opens a dialog this build does not have yet: it stays greyed.
-bool AwaitsLaterDialog(int id);
 // Carries out a menu command or a button the panel does not handle itself; false when unknown.
 bool RunMenuCommand(HWND panel, int id);
 // The status text for WM_MENUSELECT on the main window.

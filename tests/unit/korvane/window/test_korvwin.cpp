@@ -54,10 +54,14 @@ TEST(MainWindowPlacement, CentresTheClientAreaAndAddsFramesAndCaption) {
     EXPECT_EQ(0, small.y);
 }
 
-TEST(StoredMode, NormalModeComesBackAndEverythingElseStartsAtTheModeSelection) {
+TEST(StoredMode, NormalModeAndTheWizardComeBackAndEverythingElseStartsAtTheModeSelection) {
     EXPECT_EQ(kScreenNormal, ScreenOfStoredMode(1));
     EXPECT_EQ(IDC_MAIN_NORMAL, InitialScreenCommand(ScreenOfStoredMode(1)));
-    for (LONG mode : {0L, 2L, 21L, 50L, -1L}) {
+    for (LONG mode : {21L, 22L, 41L, 50L}) {
+        EXPECT_EQ(kScreenWizard, ScreenOfStoredMode(mode)) << "any wizard state opens the first page: " << mode;
+        EXPECT_EQ(IDC_MAIN_WIZARD, InitialScreenCommand(ScreenOfStoredMode(mode))) << mode;
+    }
+    for (LONG mode : {0L, 2L, 20L, 51L, -1L}) {
         EXPECT_EQ(kScreenModeSelection, ScreenOfStoredMode(mode)) << mode;
         EXPECT_EQ(0, InitialScreenCommand(ScreenOfStoredMode(mode))) << mode;
     }
@@ -151,10 +155,12 @@ TEST_F(MainWindowTest, FirstStartShowsTheModeSelectionWithTheRingOnTheNormalMode
             MainWindowSession::WaitFor([&] { return s.Focus() != before; });
             walk.push_back(s.Focus());
         }
-        std::vector<HWND> expected = {s.Button(IDC_MAIN_EXIT), s.Button(IDC_MAIN_HELP), s.Button(IDC_MAIN_ABOUT),
-                                      s.Button(IDC_MAIN_NORMAL), s.Button(IDC_MAIN_EXIT)};
-        EXPECT_EQ(expected, walk) << "the wizard waits for its screens and is skipped";
+        std::vector<HWND> expected = {s.Button(IDC_MAIN_WIZARD), s.Button(IDC_MAIN_EXIT), s.Button(IDC_MAIN_HELP),
+                                      s.Button(IDC_MAIN_ABOUT), s.Button(IDC_MAIN_NORMAL)};
+        EXPECT_EQ(expected, walk);
         s.Key(VK_UP);
+        EXPECT_TRUE(MainWindowSession::WaitFor([&] { return s.Focus() == s.Button(IDC_MAIN_ABOUT); }));
+        s.Key(VK_DOWN);
         EXPECT_TRUE(MainWindowSession::WaitFor([&] { return s.Focus() == s.Button(IDC_MAIN_NORMAL); }));
         s.Key(VK_UP);
         EXPECT_TRUE(MainWindowSession::WaitFor([&] { return s.Focus() == s.Button(IDC_MAIN_ABOUT); }))
@@ -184,10 +190,15 @@ TEST_F(MainWindowTest, NormalModeReplacesTheButtonsByThePanelAndIsRemembered) {
         HWND first = s.panel();
         s.Command(IDC_MAIN_NORMAL);
         EXPECT_EQ(first, s.panel());
-        // The wizard is not there yet: its command leaves the panel as it is.
+        // The wizard replaces the panel by its buttons; normal mode brings one panel back.
         s.Command(IDC_MAIN_WIZARD);
-        EXPECT_EQ(first, s.panel());
-        EXPECT_EQ(1, ReadSettingDword(setting::mode.name));
+        EXPECT_EQ(nullptr, s.panel());
+        EXPECT_EQ(nullptr, GetMenu(s.window()));
+        EXPECT_EQ(21, ReadSettingDword(setting::mode.name));
+        EXPECT_TRUE(IsWindowVisible(s.Button(IDC_MAIN_ANSWER1)));
+        s.Command(IDC_MAIN_NORMAL);
+        EXPECT_NE(nullptr, s.panel());
+        EXPECT_EQ(nullptr, s.Button(IDC_MAIN_ANSWER1)) << "the answer buttons go with the wizard";
     });
     EXPECT_EQ(nullptr, g_normalPanel) << "the panel goes with the window";
     EXPECT_EQ(nullptr, g_mainWindow);
@@ -206,14 +217,16 @@ TEST_F(MainWindowTest, AStoredNormalModeOpensThePanelAndExitEndsTheWindow) {
     });
 }
 
-TEST_F(MainWindowTest, AStoredWizardModeStartsAtTheModeSelection) {
-    WriteSettingDword(setting::mode.name, 21);
+TEST_F(MainWindowTest, AStoredWizardStateOpensTheWizardAtItsFirstPage) {
+    WriteSettingDword(setting::mode.name, 33);
     MainWindowSession session;
     session.Run([](MainWindowSession &s) {
-        EXPECT_EQ(kScreenModeSelection, MainScreenState());
+        EXPECT_EQ(kScreenWizard, MainScreenState());
         EXPECT_EQ(nullptr, s.panel());
         EXPECT_TRUE(IsWindowVisible(s.Button(IDC_MAIN_NORMAL)));
-        EXPECT_EQ(21, ReadSettingDword(setting::mode.name)) << "kept for the wizard";
+        EXPECT_FALSE(IsWindowEnabled(s.Button(IDC_MAIN_WIZARD)));
+        EXPECT_TRUE(IsWindowVisible(s.Button(IDC_MAIN_ANSWER1)));
+        EXPECT_EQ(21, ReadSettingDword(setting::mode.name));
     });
 }
 
