@@ -65,6 +65,7 @@ const wchar_t kUsage[] =
     L"                                   (from 0, separators not counted) with Down and Enter, or close\n"
     L"                                   it with Esc; then wait for the menu to close\n"
     L"  post --message N [--wparam N] [--lparam N] [CONTROL]   post a message to a control or the window\n"
+    L"  drop [CONTROL] PATH...           drop files on a control or the window, as Explorer does\n"
     L"  sleep MS\n"
     L"steps that wait for a state give up after --timeout seconds (default 5) with exit code 3\n"
     L"a lone \"--\" ends a step's options, for texts that begin with \"--\"\n"
@@ -1234,6 +1235,35 @@ int RunPost(const Step &step, Session &session) {
     return kExitOk;
 }
 
+// The drop's DROPFILES block is written into the target's memory, where the receiver's DragQueryFile
+// reads it and its DragFinish lets it go.
+int RunDrop(const Step &step, Session &session) {
+    HWND target;
+    if (int code = FindTarget(session, step, &target)) return code;
+    struct DropHeader {
+        DWORD pFiles;
+        POINT pt;
+        BOOL fNC;
+        BOOL fWide;
+    } header = {sizeof(DropHeader), {1, 1}, FALSE, TRUE};
+    std::wstring names;
+    for (const std::wstring &path : step.args)
+        names += path + L'\0';
+    names += L'\0';
+    std::string block(reinterpret_cast<const char *>(&header), sizeof header);
+    block.append(reinterpret_cast<const char *>(names.data()), names.size() * sizeof(wchar_t));
+    DWORD process = 0;
+    GetWindowThreadProcessId(target, &process);
+    HANDLE handle = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_WRITE, FALSE, process);
+    void *remote = handle ? VirtualAllocEx(handle, nullptr, block.size(), MEM_COMMIT, PAGE_READWRITE) : nullptr;
+    bool written = remote && WriteProcessMemory(handle, remote, block.data(), block.size(), nullptr);
+    if (handle) CloseHandle(handle);
+    if (!written) return Fail(kExitFailed, L"cannot write the drop into process " + std::to_wstring(process));
+    if (!PostMessageW(target, WM_DROPFILES, reinterpret_cast<WPARAM>(remote), 0))
+        return Fail(kExitFailed, L"cannot post the drop to " + Hex(target));
+    return kExitOk;
+}
+
 // ---- The verb table and the run ---------------------------------------------------------------
 
 enum class ControlUse { None, Optional, Required };
@@ -1275,6 +1305,7 @@ const Verb kVerbs[] = {
     {L"context", CONTROL_SELECTOR L"keyboard ", ControlUse::Optional, 0, 0, RunContext},
     {L"popup", L" item item-index close timeout ", ControlUse::None, 0, 0, RunPopup},
     {L"post", CONTROL_SELECTOR L"message wparam lparam ", ControlUse::Optional, 0, 0, RunPost},
+    {L"drop", CONTROL_SELECTOR, ControlUse::Optional, 1, 16, RunDrop},
     {L"sleep", L" ", ControlUse::None, 1, 1, RunSleep},
 };
 
