@@ -25,6 +25,10 @@ TIDEWELL_BIN_DIR=$build/bin TIDEWELL_TEST_BIN_DIR=$build/test-bin TIDEWELL_WINE_
 # The run log viewer with a log of 5 MB (60 000 lines), opened ten times in one KORVANE.EXE.
 TIDEWELL_BIN_DIR=$build/bin "$root/tests/wine/prefix.sh" run "$template" "$build/bench-bin/history_bench.exe" 10
 
+# The wizard: an answer button to the next page drawn, twenty times each way, without and with a
+# theme picture.
+TIDEWELL_BIN_DIR=$build/bench-bin "$root/tests/wine/prefix.sh" run "$template" "$build/bench-bin/wizard_bench.exe" 20
+
 # The file sweep walks a generated tree of 100 000 files in 10 100 folders: 100 folders of 100
 # folders of 10 files, a few of them of the kinds the sweep looks for and decoys whose 8.3 names
 # would match. The tree is made once and kept in the build folder.
