@@ -197,6 +197,39 @@ int FindFirstEntry(REGA &key) {
     return -1;
 }
 
+namespace {
+
+bool IsTextEntryType(DWORD type) {
+    return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ;
+}
+
+// The planner writes every entry as text. A number or binary data someone else put there would
+// otherwise run its bytes as a command line ("\x01" for a DWORD of 1), so it is left as it is and
+// the log says which entry was passed over.
+bool ReadEntry(Walk &walk, const std::string &name, char *line, DWORD bufferSize) {
+    DWORD type = REG_NONE;
+    LONG status = RegQueryValueExA(walk.key.Handle(), name.c_str(), nullptr, &type, nullptr, nullptr);
+    char text[160];
+    if (status == ERROR_SUCCESS && !IsTextEntryType(type)) {
+        snprintf(text, sizeof text,
+                 Tx("%s: テキストの値ではないため (レジストリの型 %lu)、実行しません。",
+                    "%s: not a text value (registry type %lu); not run."),
+                 name.c_str(), static_cast<unsigned long>(type));
+        RUNLOG(text);
+        return false;
+    }
+    // A value that grew past the buffer since QS measured the key, or vanished since it was found.
+    if (status != ERROR_SUCCESS || !walk.key.ReadStringA(name.c_str(), line, bufferSize)) {
+        snprintf(text, sizeof text, Tx("%s: 値を読み込めないため、実行しません。", "%s: cannot read the value; not run."),
+                 name.c_str());
+        RUNLOG(text);
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
 bool WalkCommandList(Walk &walk, int start, DWORD bufferSize) {
     std::unique_ptr<char[]> line(new (std::nothrow) char[bufferSize]);
     if (!line) return false;
@@ -204,8 +237,7 @@ bool WalkCommandList(Walk &walk, int start, DWORD bufferSize) {
         std::string name = OrderValueName(index);
         if (walk.key.ValueExistA(name.c_str()) < 0) continue; // gaps never end the walk
         walk.index = index;
-        // Text of its stored length, whatever its type; a value grown past the buffer reads as empty.
-        walk.key.ReadStringA(name.c_str(), line.get(), bufferSize);
+        if (!ReadEntry(walk, name, line.get(), bufferSize)) continue;
         RUNTRACE("mainThread:61");
         DispatchEntry(walk, line.get());
         RUNTRACE("mainThread:63");
