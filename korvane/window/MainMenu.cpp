@@ -130,16 +130,19 @@ void RestoreDriveHistory(const std::vector<NamedValue> &values) {
     key.CloseKey();
 }
 
-bool ReadWholeFile(const char *path, std::string *bytes) {
+enum class FileRead { Ok, CannotRead, TooLarge };
+
+FileRead ReadWholeFile(const char *path, std::string *bytes) {
     UniqueFile file(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
     LARGE_INTEGER size;
-    if (!file || !GetFileSizeEx(file.Get(), &size) ||
-        static_cast<unsigned long long>(size.QuadPart) > kSettingsFileLimit)
-        return false;
+    if (!file || !GetFileSizeEx(file.Get(), &size)) return FileRead::CannotRead;
+    if (static_cast<unsigned long long>(size.QuadPart) > kSettingsFileLimit) return FileRead::TooLarge;
     bytes->assign(static_cast<size_t>(size.QuadPart), '\0');
     DWORD read = 0;
-    return bytes->empty() || (ReadFile(file.Get(), &(*bytes)[0], static_cast<DWORD>(bytes->size()), &read, nullptr) &&
-                              read == bytes->size());
+    bool whole = bytes->empty() || (ReadFile(file.Get(), &(*bytes)[0], static_cast<DWORD>(bytes->size()), &read,
+                                             nullptr) &&
+                                    read == bytes->size());
+    return whole ? FileRead::Ok : FileRead::CannotRead;
 }
 
 const char *RefusalText(SettingsFileCheck check) {
@@ -152,6 +155,9 @@ const char *RefusalText(SettingsFileCheck check) {
     case SettingsFileCheck::NotRegistryFile:
         return Tx("このファイルはレジストリ ファイルではありません。何もインポートしていません。",
                   "This file is not a registry file. Nothing was imported.");
+    case SettingsFileCheck::TooLarge:
+        return Tx("このファイルは設定ファイルとしては大きすぎます。何もインポートしていません。",
+                  "This file is too large to be a settings file. Nothing was imported.");
     default:
         return Tx(
             "このファイルには、タイドウェルの設定以外のレジストリ キーが含まれています。何もインポートしていません。",
@@ -413,7 +419,8 @@ bool ExportSettings(HWND owner, const char *file) {
     bool ran = RunCommandLine(ExportCommandLine(file).c_str());
     RestoreDriveHistory(history);
     std::string bytes;
-    if (ran && ReadWholeFile(file, &bytes) && CheckSettingsFile(bytes) == SettingsFileCheck::Ok) return true;
+    if (ran && ReadWholeFile(file, &bytes) == FileRead::Ok && CheckSettingsFile(bytes) == SettingsFileCheck::Ok)
+        return true;
     RUNLOG2(Tx("設定をエクスポートできませんでした - ", "Exporting the settings failed - "), file);
     ShowMessage(owner, {"設定をファイルに書き出せませんでした。", "The settings could not be exported to the file."},
                 MB_ICONERROR);
@@ -422,7 +429,14 @@ bool ExportSettings(HWND owner, const char *file) {
 
 SettingsFileCheck CheckSettingsFileAt(const char *file) {
     std::string bytes;
-    return ReadWholeFile(file, &bytes) ? CheckSettingsFile(bytes) : SettingsFileCheck::NotFound;
+    switch (ReadWholeFile(file, &bytes)) {
+    case FileRead::Ok:
+        return CheckSettingsFile(bytes);
+    case FileRead::TooLarge:
+        return SettingsFileCheck::TooLarge;
+    default:
+        return SettingsFileCheck::NotFound;
+    }
 }
 
 void RefuseSettingsFile(HWND owner, const char *file, SettingsFileCheck check) {

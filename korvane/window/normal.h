@@ -89,10 +89,11 @@ void ShowMenuDescription(HWND mainWindow, WPARAM wParam, LPARAM lParam);
 std::vector<std::string> DriveHistoryNames();
 std::string ExportCommandLine(const char *file);
 std::string ImportCommandLine(const char *file);
-enum class SettingsFileCheck { Ok, NotFound, NotText, NotRegistryFile, OtherKeys };
+enum class SettingsFileCheck { Ok, NotFound, NotText, NotRegistryFile, OtherKeys, TooLarge };
 // Whether the bytes of a file are a registry file that holds nothing but the settings key.
 SettingsFileCheck CheckSettingsFile(const std::string &bytes);
-// The same for a file; NotFound when it cannot be read (or is far too large for a settings file).
+// The same for a file; NotFound when it cannot be read, TooLarge when it is far too large for a
+// settings file.
 SettingsFileCheck CheckSettingsFileAt(const char *file);
 // The refusal of a file that failed the check: a run-log line and an error box saying why.
 void RefuseSettingsFile(HWND owner, const char *file, SettingsFileCheck check);

@@ -8,6 +8,7 @@
 #include "planner_fixture.h"
 #include "resource.h"
 #include "system_state.h"
+#include "winhandle.h"
 
 #include <gtest/gtest.h>
 
@@ -254,6 +255,33 @@ TEST(SettingsFile, OnlyRegistryTextOfTheSettingsKeyIsAccepted) {
     };
     for (const Case &c : cases)
         EXPECT_EQ(static_cast<int>(c.expected), static_cast<int>(CheckSettingsFile(c.bytes))) << c.what;
+}
+
+// A file that is there but far too large is refused as such, not as a file that is not found.
+TEST(SettingsFile, AFileIsReadOnlyWhenItIsThereAndOfASettingsFilesSize) {
+    TempFolder folder;
+    std::string large = folder / "large.reg";
+    {
+        // Extended from empty, so it costs no disk space.
+        UniqueFile file(CreateFileA(large.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+        ASSERT_TRUE(file.Valid());
+        LARGE_INTEGER size;
+        size.QuadPart = 100LL << 20;
+        ASSERT_TRUE(SetFilePointerEx(file.Get(), size, nullptr, FILE_BEGIN));
+        ASSERT_TRUE(SetEndOfFile(file.Get()));
+    }
+    WriteFileText(folder / "notes.reg", "Selected=3\r\n");
+    struct Case {
+        std::string file;
+        SettingsFileCheck expected;
+    } cases[] = {
+        {folder / "absent.reg", SettingsFileCheck::NotFound},
+        {folder.path(), SettingsFileCheck::NotFound},
+        {large, SettingsFileCheck::TooLarge},
+        {folder / "notes.reg", SettingsFileCheck::NotRegistryFile},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(static_cast<int>(c.expected), static_cast<int>(CheckSettingsFileAt(c.file.c_str()))) << c.file;
 }
 
 // ---- Export and import with the system's REGEDIT ------------------------------------------------
