@@ -7,6 +7,7 @@
 #include "log_capture.h"
 #include "scoped_messages.h"
 #include "settings.h"
+#include "system_state.h"
 
 #include <gtest/gtest.h>
 #include <shlwapi.h>
@@ -222,6 +223,35 @@ TEST_F(WalkTest, GapsAreSkippedAndOnlyStartedCommandsAreMarkedDone) {
     EXPECT_EQ("$Wait 1", Entry(9));
     EXPECT_EQ("", Entry(10)) << "an unknown $ word is started as a command line";
     EXPECT_EQ("(absent)", Entry(6));
+}
+
+// Entries another program wrote: a number or binary data is never run as a command line, and an
+// entry that no longer fits the line buffer is not run as an empty one; the log names each, and
+// the entry stays as it was.
+TEST_F(WalkTest, EntriesThatAreNoTextOrDoNotFitAreLoggedAndLeftAlone) {
+    const DWORD letterA = 0x41;
+    struct Case {
+        DWORD type;
+        Bytes data;
+        const char *logged;
+    } cases[] = {
+        {REG_DWORD, BytesOf(reinterpret_cast<const char *>(&letterA), 4),
+         "order0: not a text value (registry type 4); not run."},
+        {REG_BINARY, BytesOf("$LOG binary", 11), "order1: not a text value (registry type 3); not run."},
+        {REG_NONE, Bytes(), "order2: not a text value (registry type 0); not run."},
+        {REG_SZ, BytesOf(std::string(2000, 'x').c_str(), 2001), "order3: cannot read the value; not run."},
+        {REG_EXPAND_SZ, BytesOf("$LOG %windir% stays", 20), "%windir% stays"},
+        {REG_MULTI_SZ, BytesOf("$LOG first\0$LOG second\0", 24), "first"},
+    };
+    for (size_t i = 0; i < sizeof cases / sizeof cases[0]; ++i)
+        WriteRaw(HKEY_LOCAL_MACHINE, kSettingsPath, OrderValueName(int(i)).c_str(), cases[i].type, cases[i].data);
+    RunWalk(); // with a line buffer of 1024 bytes
+    std::vector<std::string> texts = log_.Texts();
+    for (const Case &c : cases)
+        EXPECT_NE(texts.end(), std::find(texts.begin(), texts.end(), c.logged)) << c.logged;
+    EXPECT_EQ(std::string(2000, 'x'), Entry(3)) << "not marked done";
+    EXPECT_EQ(BytesOf("$LOG binary", 11), ReadRaw(HKEY_LOCAL_MACHINE, kSettingsPath, "order1").data);
+    EXPECT_EQ(6u, texts.size()) << "nothing else ran";
 }
 
 TEST_F(WalkTest, AProgramThatCannotStartGoesThroughTheInterpreter) {
