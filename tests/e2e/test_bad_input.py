@@ -184,6 +184,7 @@ ODD_COMMANDS = [
     ("$AUXSSC_OFF", "Turn off: auxssc."),
     ("$AUXVSO_OFF", "Turn off : auxvso."),
     ("$RecDfrgTime", None),
+    ("$CountDown 0," + "v" * 5000, "Show Countdown Dialog."),  # a verb longer than its dialog's text
     ("$", None),
     ("!", None),
     ("#", None),
