@@ -113,8 +113,8 @@ int FindFirstEntry(REGA &key);
 // Visits the entries from start up to the last index; ends early after $End or $Reboot. False
 // when there is no memory for the line buffer.
 bool WalkCommandList(Walk &walk, int start, DWORD bufferSize);
-// Carries out one entry's text.
-void DispatchEntry(Walk &walk, const char *entry);
+// Carries out one entry: its data of length bytes (registry data need not end in a zero).
+void DispatchEntry(Walk &walk, const char *entry, size_t length);
 
 // ---- Defragmenter console and Other Applications (QSdefrag.cpp, ferunx.cpp) --------------------
 
@@ -221,6 +221,21 @@ constexpr size_t kMaxArgument = 519;
 bool MatchKeyword(const char *text, const char *keyword, std::string *argument);
 // The command line of a "$IFE code command" entry when code equals lastExitCode, else empty.
 std::string IfeCommand(const std::string &argument, LONG lastExitCode);
+
+// What one entry of the command list asks for, decided from its data alone.
+enum class EntryKind { Skip, Internal, External };
+struct ParsedEntry {
+    EntryKind kind = EntryKind::Skip;
+    bool conditional = false; // a "$IFE" was taken: the entry is done whatever follows
+    int command = -1;         // Internal: the keyword's place in the catalogue
+    std::string argument;     // Internal: the argument; External: the command line without its "!"
+    bool wait = true;         // External: false when the line began with "!"
+};
+// The entry's text is its data up to the first zero within length. Empty entries, comments ("#"),
+// a lone "$" or "!", and "$IFE" entries whose code does not match are skipped.
+ParsedEntry ParseEntry(const char *data, size_t length, LONG lastExitCode);
+// The keyword of a catalogue place (null outside the catalogue).
+const char *CatalogueKeyword(int command);
 
 // ---- Command execution (QSrun.cpp) --------------------------------------------------------------
 

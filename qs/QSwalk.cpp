@@ -148,45 +148,62 @@ void TraceCommand(char id, char step) {
     RUNTRACE(label);
 }
 
-bool RunInternalCommand(Walk &walk, const char *text) {
-    std::string argument;
-    for (const InternalCommand &command : kCatalogue) {
-        if (!MatchKeyword(text, command.keyword, &argument)) continue;
-        // $End and $Reboot trace their own steps.
-        bool traced = command.run != EndRun && command.run != RebootNow;
-        if (traced) TraceCommand(command.traceId, '1');
-        if (command.mark == Mark::Before) MarkDone(walk);
-        command.run(walk, argument);
-        if (command.mark == Mark::After) MarkDone(walk);
-        if (traced) TraceCommand(command.traceId, 'b');
-        return true;
-    }
-    return false;
+void RunInternalCommand(Walk &walk, const InternalCommand &command, const std::string &argument) {
+    // $End and $Reboot trace their own steps.
+    bool traced = command.run != EndRun && command.run != RebootNow;
+    if (traced) TraceCommand(command.traceId, '1');
+    if (command.mark == Mark::Before) MarkDone(walk);
+    command.run(walk, argument);
+    if (command.mark == Mark::After) MarkDone(walk);
+    if (traced) TraceCommand(command.traceId, 'b');
 }
 
-void RunExternalCommand(Walk &walk, const std::string &text) {
-    bool wait = text[0] != '!';
+void RunExternalCommand(Walk &walk, const std::string &commandLine, bool wait) {
     MarkDone(walk);
     PauseBeforeCommand(walk);
-    if (!RunProgram(wait ? text.c_str() : text.c_str() + 1, wait, &walk.lastExitCode))
+    if (!RunProgram(commandLine.c_str(), wait, &walk.lastExitCode))
         RUNLOG(Tx("エラーが発生しました", "An error occurred"));
 }
 
+constexpr int kCatalogueSize = int(sizeof kCatalogue / sizeof kCatalogue[0]);
+
 } // namespace
 
-void DispatchEntry(Walk &walk, const char *entry) {
-    std::string text = entry;
+const char *CatalogueKeyword(int command) {
+    return command >= 0 && command < kCatalogueSize ? kCatalogue[command].keyword : nullptr;
+}
+
+ParsedEntry ParseEntry(const char *data, size_t length, LONG lastExitCode) {
+    ParsedEntry parsed;
+    std::string text(data ? data : "", data ? strnlen(data, length) : 0);
     std::string argument;
-    // "$IFE code command": the entry is done whatever the code; the command runs only on a match.
+    // "$IFE code command": the command runs only when the code matches the last exit code.
     while (MatchKeyword(text.c_str(), "$ife", &argument)) {
-        MarkDone(walk);
-        text = IfeCommand(argument, walk.lastExitCode);
-        if (text.empty()) return;
+        parsed.conditional = true;
+        text = IfeCommand(argument, lastExitCode);
+        if (text.empty()) return parsed;
     }
-    if (RunInternalCommand(walk, text.c_str())) return;
-    if (text.empty() || text[0] == '#') return;
-    if (text.size() == 1 && (text[0] == '$' || text[0] == '!')) return;
-    RunExternalCommand(walk, text);
+    for (int command = 0; command < kCatalogueSize; ++command) {
+        if (!MatchKeyword(text.c_str(), kCatalogue[command].keyword, &parsed.argument)) continue;
+        parsed.kind = EntryKind::Internal;
+        parsed.command = command;
+        return parsed;
+    }
+    parsed.argument.clear();
+    if (text.empty() || text[0] == '#') return parsed;
+    if (text.size() == 1 && (text[0] == '$' || text[0] == '!')) return parsed;
+    parsed.kind = EntryKind::External;
+    parsed.wait = text[0] != '!';
+    parsed.argument = parsed.wait ? text : text.substr(1);
+    return parsed;
+}
+
+void DispatchEntry(Walk &walk, const char *entry, size_t length) {
+    ParsedEntry parsed = ParseEntry(entry, length, walk.lastExitCode);
+    // A "$IFE" entry is done whatever its code, before its command runs.
+    if (parsed.conditional) MarkDone(walk);
+    if (parsed.kind == EntryKind::Internal) RunInternalCommand(walk, kCatalogue[parsed.command], parsed.argument);
+    if (parsed.kind == EntryKind::External) RunExternalCommand(walk, parsed.argument, parsed.wait);
 }
 
 // ---- The walk -----------------------------------------------------------------------------------
@@ -239,7 +256,7 @@ bool WalkCommandList(Walk &walk, int start, DWORD bufferSize) {
         walk.index = index;
         if (!ReadEntry(walk, name, line.get(), bufferSize)) continue;
         RUNTRACE("mainThread:61");
-        DispatchEntry(walk, line.get());
+        DispatchEntry(walk, line.get(), bufferSize);
         RUNTRACE("mainThread:63");
     }
     return true;

@@ -74,6 +74,45 @@ TEST(Keywords, IfeRunsTheRestOnlyOnItsCode) {
         EXPECT_EQ(c.command, IfeCommand(c.argument, c.lastExitCode)) << c.argument;
 }
 
+TEST(Keywords, AnEntryIsClassifiedFromItsDataWithinItsLength) {
+    struct Case {
+        std::string data;
+        LONG lastExitCode;
+        EntryKind kind;
+        const char *keyword; // Internal
+        const char *argument;
+        bool wait, conditional;
+    } cases[] = {
+        {"$LogEnd done", 0, EntryKind::Internal, "$LogEnd", "done", true, false},
+        {"$IFE 0 $Log ok", 0, EntryKind::Internal, "$Log", "ok", true, true},
+        {"$IFE 1 $Log ok", 0, EntryKind::Skip, nullptr, "", true, true},
+        {"$IFE 0 $ife 0 !CHKDSK C:", 0, EntryKind::External, nullptr, "CHKDSK C:", false, true},
+        {"$IFE 0 # only a comment", 0, EntryKind::Skip, nullptr, "", true, true},
+        {"DEFRAG.EXE C:", 0, EntryKind::External, nullptr, "DEFRAG.EXE C:", true, false},
+        {"$Unknown x", 0, EntryKind::External, nullptr, "$Unknown x", true, false},
+        {"# comment", 0, EntryKind::Skip, nullptr, "", true, false},
+        {"!", 0, EntryKind::Skip, nullptr, "", true, false},
+        {"$", 0, EntryKind::Skip, nullptr, "", true, false},
+        {"", 0, EntryKind::Skip, nullptr, "", true, false},
+        {std::string("$Log a\0$Log b", 13), 0, EntryKind::Internal, "$Log", "a", true, false}, // ends at its zero
+        {"$Log unterminated", 0, EntryKind::Internal, "$Log", "unterminated", true, false},
+    };
+    for (const Case &c : cases) {
+        // The data is given without a terminating zero: only its length bounds it.
+        std::vector<char> data(c.data.begin(), c.data.end());
+        ParsedEntry parsed = ParseEntry(data.data(), data.size(), c.lastExitCode);
+        EXPECT_EQ(c.kind, parsed.kind) << c.data;
+        EXPECT_EQ(c.argument, parsed.argument) << c.data;
+        EXPECT_EQ(c.conditional, parsed.conditional) << c.data;
+        if (c.kind == EntryKind::External) {
+            EXPECT_EQ(c.wait, parsed.wait) << c.data;
+        }
+        if (c.keyword) {
+            EXPECT_STREQ(c.keyword, CatalogueKeyword(parsed.command)) << c.data;
+        }
+    }
+}
+
 TEST(StartUp, SwitchesAndPathRepair) {
     EXPECT_EQ(StartMode::Normal, ParseStartSwitch("").mode);
     EXPECT_EQ(StartMode::Normal, ParseStartSwitch("S").mode);
