@@ -123,14 +123,13 @@ std::unique_ptr<char[]> ReadTerminated(HKEY key, const char *name) {
     return text;
 }
 
+} // namespace
+
 size_t MultiStringLength(const char *data, DWORD length) {
-    // Bytes the data needs to end in the double zero that ends a multi-string.
     if (length >= 2 && data[length - 1] == '\0' && data[length - 2] == '\0') return length;
     if (length >= 1 && data[length - 1] == '\0') return length + 1;
     return length + 2;
 }
-
-} // namespace
 
 void SetRegaEnglish(bool english) {
     g_regaEnglish = english;

@@ -74,5 +74,8 @@ std::unique_ptr<char[]> ReadProfileStringA(const char *iniPath, const char *sect
 
 // Integer reading of registry data of any type, as ReadIntegerA does it (exposed for tests).
 LONG RegistryDataToInteger(DWORD type, const BYTE *data, DWORD size, LONG defaultValue);
+// Bytes multi-string data of length bytes needs to end in its double zero: length, or one or two
+// more.
+size_t MultiStringLength(const char *data, DWORD length);
 // Whether text has integer syntax: optional sign or first digit, then digits only.
 bool HasIntegerSyntax(const char *text);

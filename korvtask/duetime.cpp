@@ -119,24 +119,33 @@ WallTime FindCatchUpTime(WallTime t, const ScheduleValues &values, LONG windowMi
 
 // ---- The registry around the rule ---------------------------------------------------------------
 
+LastTimeData ParseLastTime(const char *data, size_t size, WallTime *t) {
+    *t = 0;
+    if (!data || size != sizeof *t) return LastTimeData::WrongSize;
+    WallTime read = 0;
+    memcpy(&read, data, sizeof read);
+    SYSTEMTIME check;
+    if (!ToSystemTime(read, &check)) return LastTimeData::NotATime;
+    *t = read;
+    return LastTimeData::Ok;
+}
+
 WallTime ReadLastTime(REGA &key) {
     static bool said = false;
     int size = key.ValueExistA(schedval::kLastTime);
     if (size < 0) return 0;
     // One byte more than the time, for the terminator ReadStringA adds.
     char data[9] = {};
-    if (size != 8 || !key.ReadStringA(schedval::kLastTime, data, sizeof data)) {
+    if (size != 8 || !key.ReadStringA(schedval::kLastTime, data, sizeof data)) size = 0;
+    WallTime t = 0;
+    LastTimeData parsed = ParseLastTime(data, size_t(size), &t);
+    if (parsed == LastTimeData::WrongSize)
         LogOnce(&said, "スケジューラ: LastTime が 8 バイトの時刻でないため、前回の実行はないものとします。",
                 "Scheduler: LastTime is not an 8-byte time; it counts as never.");
-        return 0;
-    }
-    WallTime t = 0;
-    memcpy(&t, data, sizeof t);
-    SYSTEMTIME check;
-    if (ToSystemTime(t, &check)) return t;
-    LogOnce(&said, "スケジューラ: LastTime が有効な時刻でないため、前回の実行はないものとします。",
-            "Scheduler: LastTime is not a valid time; it counts as never.");
-    return 0;
+    if (parsed == LastTimeData::NotATime)
+        LogOnce(&said, "スケジューラ: LastTime が有効な時刻でないため、前回の実行はないものとします。",
+                "Scheduler: LastTime is not a valid time; it counts as never.");
+    return t;
 }
 
 bool WriteLastTime(REGA &key, WallTime t) {

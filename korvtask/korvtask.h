@@ -135,6 +135,9 @@ class REGA;
 ScheduleValues ReadScheduleValues(REGA &key);
 // LastTime as an 8-byte time; anything else (missing, another size, not a valid time) is 0.
 WallTime ReadLastTime(REGA &key);
+// The same for LastTime's data of size bytes.
+enum class LastTimeData { Ok, WrongSize, NotATime };
+LastTimeData ParseLastTime(const char *data, size_t size, WallTime *t);
 bool WriteLastTime(REGA &key, WallTime t);
 // The rule on the registry: when a start is due at t, records t as LastTime and returns true.
 bool ApplyDueTimeRule(WallTime t);

@@ -126,14 +126,14 @@ std::vector<std::string> RestoreServiceStarts(const std::vector<std::string> &na
 
 // ---- BootExecute ------------------------------------------------------------------------------------
 
-std::vector<std::string> MultiStrings(const std::string &bytes) {
+std::vector<std::string> MultiStrings(std::string_view bytes) {
     std::vector<std::string> strings;
     size_t start = 0;
     while (start < bytes.size()) {
         size_t end = bytes.find('\0', start);
-        if (end == std::string::npos) end = bytes.size();
+        if (end == std::string_view::npos) end = bytes.size();
         if (end == start) break;
-        strings.push_back(bytes.substr(start, end - start));
+        strings.emplace_back(bytes.substr(start, end - start));
         start = end + 1;
     }
     return strings;
@@ -157,7 +157,7 @@ bool IsAutochkEntry(const std::string &entry) {
            (entry.size() == first + length || IsAsciiSpace(entry[first + length]));
 }
 
-bool AutochkScheduled(const std::string &bytes) {
+bool AutochkScheduled(std::string_view bytes) {
     for (const std::string &entry : MultiStrings(bytes))
         if (IsAutochkEntry(entry)) return true;
     return false;

@@ -9,6 +9,7 @@
 #include <shellapi.h>
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 // ---- Files the dialog looks for -------------------------------------------------------------------
@@ -45,13 +46,13 @@ constexpr const char *kStandardAutochk = "autocheck autochk *";
 
 // The strings of a multi-string value as stored: each ended by a zero byte, an empty string ends
 // the list, and a last string without its zero counts too. Two zero bytes hold no string at all.
-std::vector<std::string> MultiStrings(const std::string &bytes);
+std::vector<std::string> MultiStrings(std::string_view bytes);
 // The bytes of a multi-string: each string with its zero, then one more zero.
 std::string MultiStringBytes(const std::vector<std::string> &strings);
 // Whether an entry runs the boot-time check disk ("autocheck autochk" and its arguments, any case).
 bool IsAutochkEntry(const std::string &entry);
 // Whether BootExecute as stored runs the boot-time check disk.
-bool AutochkScheduled(const std::string &bytes);
+bool AutochkScheduled(std::string_view bytes);
 // Enable: the standard entry first, the other programs' entries kept after it.
 std::vector<std::string> WithStandardAutochk(const std::vector<std::string> &entries);
 // Disable: every check-disk entry removed, the other programs' entries kept.

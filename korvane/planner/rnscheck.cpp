@@ -383,10 +383,14 @@ std::string BootExecuteBytes(const std::string &driveLetters, bool surfaceScan) 
     return data;
 }
 
-bool IsScheduledBootExecute(const std::string &data) {
+bool IsScheduledBootExecute(std::string_view data) {
     static const char kStem[] = "autocheck autochk /";
     bool any = false;
-    for (const std::string &entry : SplitText(data, '\0')) {
+    for (size_t start = 0; start < data.size();) {
+        size_t end = data.find('\0', start);
+        if (end == std::string_view::npos) end = data.size();
+        std::string_view entry = data.substr(start, end - start);
+        start = end + 1;
         if (entry.empty()) continue;
         bool ours = entry.size() == kBootExecuteSlot - 1 && entry.compare(0, sizeof kStem - 1, kStem) == 0 &&
                     (entry[19] == 'p' || entry[19] == 'r') && entry.compare(20, 5, " \\??\\") == 0 &&

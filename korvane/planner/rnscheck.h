@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <string>
+#include <string_view>
 
 constexpr const char *kSessionManagerPath = "SYSTEM\\CurrentControlSet\\Control\\Session Manager";
 constexpr const char *kLsaPath = "SYSTEM\\CurrentControlSet\\Control\\Lsa";
@@ -19,7 +20,7 @@ constexpr size_t kBootExecuteSlot = 28;
 std::string BootExecuteBytes(const std::string &driveLetters, bool surfaceScan);
 // Whether a BootExecute holds only entries that BootExecuteBytes makes (a run that did not get to
 // restore it).
-bool IsScheduledBootExecute(const std::string &data);
+bool IsScheduledBootExecute(std::string_view data);
 
 // ---- Check disk now -----------------------------------------------------------------------------
 
