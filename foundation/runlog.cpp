@@ -14,6 +14,7 @@ namespace {
 std::string g_path = "KORVANE.LOG";
 std::string g_normalField = "QS";
 std::atomic<bool> g_trace{false};
+std::atomic<bool> g_muted{false};
 
 // One line at a time from the threads of this process; other processes simply append in between.
 CriticalSection &WriterLock() {
@@ -22,6 +23,7 @@ CriticalSection &WriterLock() {
 }
 
 void WriteLine(const char *module, unsigned line, const std::string &text) {
+    if (g_muted) return;
     SYSTEMTIME now;
     GetLocalTime(&now);
     std::string formatted =
@@ -35,6 +37,10 @@ void WriteLine(const char *module, unsigned line, const std::string &text) {
 }
 
 } // namespace
+
+void SetRunLogMuted(bool muted) {
+    g_muted = muted;
+}
 
 void InitRunLog(const char *normalField) {
     g_normalField = normalField;

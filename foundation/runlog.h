@@ -13,6 +13,9 @@ void InitRunLog(const char *normalField);
 void SetRunLogPath(const std::string &path);
 const std::string &RunLogPath();
 
+// While muted no line reaches the log: korvane's run preview plans a run that must leave no trace.
+void SetRunLogMuted(bool muted);
+
 // Trace mode (the settings value fjlog): module names and line numbers in the field, trace labels.
 void SetTraceMode(bool on);
 bool TraceMode();

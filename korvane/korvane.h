@@ -68,6 +68,13 @@ std::string BuildEnvironmentReport();
 void ShowEnvironmentReport(HWND owner);
 // Puts a text on the clipboard as ANSI and as Unicode text; false when the clipboard refused.
 bool CopyTextToClipboard(HWND owner, const std::string &text);
+// The same for a report dialog's Copy button, telling the user how it went.
+void CopyReportToClipboard(HWND dialog, const std::string &report);
+
+// ---- Run preview (preview.cpp) -------------------------------------------------------------------
+
+// What a Rinsa run would do, planned with nothing changed, in a resizable report with Copy and Save.
+void ShowRunPreview(HWND owner);
 
 // ---- Restore point (MainMenu.cpp) ---------------------------------------------------------------
 

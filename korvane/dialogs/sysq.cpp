@@ -557,16 +557,16 @@ bool CopyTextToClipboard(HWND owner, const std::string &text) {
     return copied;
 }
 
-namespace {
-
-void OnCopy(HWND dialog, const SysqDialog &data) {
-    if (CopyTextToClipboard(dialog, data.report))
+void CopyReportToClipboard(HWND dialog, const std::string &report) {
+    if (CopyTextToClipboard(dialog, report))
         ShowMessage(dialog, {"クリップボードへのコピーが完了しました。", "Copying to Clipboard is completed."},
                     MB_ICONINFORMATION);
     else
         ShowMessage(dialog, {"クリップボードへのコピーができませんでした。", "Copying to Clipboard was not completed."},
                     MB_ICONERROR);
 }
+
+namespace {
 
 void OnSave(HWND dialog, const SysqDialog &data) {
     char path[MAX_PATH] = "SYSQ.txt";
@@ -593,7 +593,7 @@ BOOL OnInitDialog(HWND dialog, SysqDialog *data) {
 void OnCommand(HWND dialog, SysqDialog &data, int id) {
     switch (id) {
     case IDC_SYSQ_COPY:
-        OnCopy(dialog, data);
+        CopyReportToClipboard(dialog, data.report);
         break;
     case IDC_SYSQ_SAVE:
         OnSave(dialog, data);

@@ -1,6 +1,7 @@
 // korvtool: the planner's tools: running programs, writing command-list entries, reporting
 // registry failures, the programs beside KORVANE.EXE, and timed log steps.
 #include "korvane.h"
+#include "planner/rnsplan.h"
 #include "planner/rnsrun.h"
 
 #include "language.h"
@@ -46,6 +47,10 @@ DWORD g_lastExitCode = 0;
 // ---- Running programs ---------------------------------------------------------------------------
 
 bool RunCommandLine(const char *commandLine) {
+    if (RecordProgram(commandLine)) {
+        g_lastExitCode = 0;
+        return true;
+    }
     bool wait, quiet;
     const char *start = StripPrefixes(commandLine, &wait, &quiet);
     bool log = !quiet || TraceMode();
@@ -120,6 +125,12 @@ bool IsOrderName(const char *name, int *index) {
 void AppendCommand(const char *text) {
     if (!text) {
         g_commandCount = 0;
+        if (Previewing()) g_planRecord->entries.clear();
+        return;
+    }
+    if (Previewing()) {
+        g_planRecord->entries.push_back(Expanded(text));
+        ++g_commandCount;
         return;
     }
     REGA key;
@@ -167,6 +178,7 @@ std::vector<std::string> ReadCommandList() {
 }
 
 void DeleteStaleCommands() {
+    if (Previewing()) return;
     REGA key;
     if (!OpenSettings(key, OPEN_CREATE)) return;
     // Collected first: deleting while enumerating would skip values.

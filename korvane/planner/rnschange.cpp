@@ -2,6 +2,7 @@
 // start unattended after the restart, and queues the entry with which QS puts it back. A step that
 // fails is logged and queues nothing; the run goes on.
 #include "planner/rnschange.h"
+#include "planner/rnsplan.h"
 
 #include "dialogs/alogon.h"
 #include "korvane.h"
@@ -39,16 +40,16 @@ std::string Joined(const std::vector<std::string> &names, const char *separator)
 
 // True when UAC is off now (or was already); QS queues "$EnableUAC" only for a change made here.
 bool SwitchUacOff() {
-    REGA key;
-    if (!key.OpenKey(HKEY_LOCAL_MACHINE, kPoliciesSystemPath, OPEN_CREATE)) return false;
-    if (key.ReadIntegerA("EnableLUA", 1) != 1) {
-        key.CloseKey();
+    PlannedKey key;
+    if (!key.Open(HKEY_LOCAL_MACHINE, kPoliciesSystemPath)) return false;
+    if (key.ReadInteger("EnableLUA", 1) != 1) {
+        key.Close();
         RUNLOG(Tx("UAC は既に無効になっています。", "UAC has already been disabled."));
         return true;
     }
     RUNLOG(Tx("UAC を無効にしています...", "Disable UAC..."));
-    bool written = key.WriteIntegerA("EnableLUA", 0);
-    key.CloseKey();
+    bool written = key.WriteInteger("EnableLUA", 0);
+    key.Close();
     if (written) AppendCommand("$EnableUAC");
     return written;
 }
@@ -57,18 +58,18 @@ bool SwitchUacOff() {
 
 // True when the service's start type went from automatic to disabled.
 bool DisableService(const std::string &name) {
-    REGA key;
-    if (!key.OpenSubKey(name.c_str())) {
+    PlannedKey key;
+    if (!key.OpenService(name)) {
         RUNLOG2(Tx("サービスの停止に失敗しました(K) - ", "Stop Service failed(K) - "), name.c_str());
         return false;
     }
     bool disabled = false;
-    if (key.ReadIntegerA("Start", 0) == 2) {
+    if (key.ReadInteger("Start", 0) == 2) {
         AppendCommand("$RService " + name);
-        disabled = key.WriteIntegerA("Start", 4);
+        disabled = key.WriteInteger("Start", 4);
         if (!disabled) RUNLOG2(Tx("サービスの停止に失敗しました(V) - ", "Stop Service failed(V) - "), name.c_str());
     }
-    key.CloseKey();
+    key.Close();
     return disabled;
 }
 
@@ -76,11 +77,11 @@ bool DisableService(const std::string &name) {
 // entries restore them in any case.
 void SaveStoppedServices(const std::vector<std::string> &names) {
     std::string joined = Joined(names, ",");
-    REGA key;
+    PlannedKey key;
     bool saved = false;
     if (OpenSettingsForWriting(key, kLogModule)) {
-        saved = key.WriteStringA(setting::StoppedSrv.name, JoinNameList(names).c_str(), STRTYPE_KEEP);
-        key.CloseKey();
+        saved = key.WriteString(setting::StoppedSrv.name, JoinNameList(names).c_str(), STRTYPE_KEEP);
+        key.Close();
     }
     RUNLOG2(saved
                 ? Tx("停止したサービス - ", "Stopped Services - ")
@@ -92,15 +93,15 @@ void SaveStoppedServices(const std::vector<std::string> &names) {
 
 void RegisterQsInRunOnce() {
     RUNLOG(Tx("QS を RunOnce に登録しています...", "Registring QS to RunOnce..."));
-    REGA key;
-    if (!key.OpenKey(HKEY_LOCAL_MACHINE, kMachineRunOncePath, OPEN_CREATE)) {
+    PlannedKey key;
+    if (!key.Open(HKEY_LOCAL_MACHINE, kMachineRunOncePath)) {
         ReportRegistryError("HKLM\\RunOnce", kLogModule);
         RUNLOG(Tx("QS の RunOnce への登録に失敗しました。", "Registring QS to RunOnce - failed."));
         return;
     }
     // Without QS.EXE the entry would start nothing; the start-up has already told the user.
-    bool written = !QsShortPath().empty() && key.WriteStringA("Korvane0", QsShortPath().c_str(), STRTYPE_KEEP);
-    key.CloseKey();
+    bool written = !QsShortPath().empty() && key.WriteString("Korvane0", QsShortPath().c_str(), STRTYPE_KEEP);
+    key.Close();
     if (written) {
         RUNLOG(Tx("Qs.exe を登録しました。", "registered Qs.exe."));
         return;
@@ -112,8 +113,8 @@ void RegisterQsInRunOnce() {
 }
 
 // The per-user shell as text; a value of another type is no shell Windows would start.
-std::string ReadShell(REGA &key) {
-    RegistryValue value = ReadRegistryValue(key, "Shell");
+std::string ReadShell(PlannedKey &key) {
+    RegistryValue value = key.Read("Shell");
     if (!value.exists || (value.type != REG_SZ && value.type != REG_EXPAND_SZ)) return std::string();
     return std::string(value.bytes.c_str()); // up to the first zero, terminated or not
 }
@@ -125,15 +126,15 @@ const char *ShellChangeFailedText() {
 
 // Puts QS in the per-user Shell value; false when the shell is unchanged.
 bool ReplaceUserShell(std::string *oldShell) {
-    REGA key;
-    if (!key.OpenKey(HKEY_CURRENT_USER, kUserWinlogonPath, OPEN_CREATE)) {
+    PlannedKey key;
+    if (!key.Open(HKEY_CURRENT_USER, kUserWinlogonPath)) {
         ReportRegistryError("Winlogon", kLogModule);
         RUNLOG(ShellChangeFailedText());
         return false;
     }
     std::string current = ReadShell(key);
-    bool written = !QsShortPath().empty() && key.WriteStringA("Shell", QsShortPath().c_str(), STRTYPE_KEEP);
-    key.CloseKey();
+    bool written = !QsShortPath().empty() && key.WriteString("Shell", QsShortPath().c_str(), STRTYPE_KEEP);
+    key.Close();
     RUNLOG(written ? Tx("Quiet Shell に切り替えました。", "Changed to the Quiet Shell.") : ShellChangeFailedText());
     if (written) *oldShell = OldShellToSave(current, QsShortPath());
     return written;
@@ -141,13 +142,13 @@ bool ReplaceUserShell(std::string *oldShell) {
 
 void SaveOldShell(const std::string &oldShell) {
     const char *failed = Tx("以前のシェルの保存に失敗しました。致命的なエラーです。", "Saving an old shell - failed.");
-    REGA key;
+    PlannedKey key;
     if (!OpenSettingsForWriting(key, kLogModule)) {
         RUNLOG(failed);
         return;
     }
-    bool written = key.WriteStringA(setting::oldShell.name, oldShell.c_str(), STRTYPE_KEEP);
-    key.CloseKey();
+    bool written = key.WriteString(setting::oldShell.name, oldShell.c_str(), STRTYPE_KEEP);
+    key.Close();
     RUNLOG(written ? Tx("以前のシェルを保存しました。", "Saved an old shell.") : failed);
 }
 
@@ -170,29 +171,29 @@ bool AllZero(const std::string &bytes) {
 // Saves PagingFiles in _PagingFiles and empties it. The copy comes first: the entry is never
 // emptied without a backup. A PagingFiles that a run already emptied keeps the backup of that run
 // (its restore did not happen yet). Returns the saved value, or one that does not exist.
-RegistryValue EmptyPagingFiles(REGA &key) {
-    RegistryValue current = ReadRegistryValue(key, "PagingFiles");
+RegistryValue EmptyPagingFiles(PlannedKey &key) {
+    RegistryValue current = key.Read("PagingFiles");
     if (!current.exists || current.bytes.empty()) return RegistryValue();
-    RegistryValue saved = ReadRegistryValue(key, "_PagingFiles");
+    RegistryValue saved = key.Read("_PagingFiles");
     if (AllZero(current.bytes) && saved.exists && !saved.bytes.empty()) return saved;
     static const char kEmptied[3] = {0, 0, 0};
-    if (key.WriteBinaryA("_PagingFiles", current.bytes.data(), DWORD(current.bytes.size()))) {
-        if (key.WriteBinaryA("PagingFiles", kEmptied, sizeof kEmptied)) return current;
-        key.DeleteValue("_PagingFiles");
+    if (key.WriteBinary("_PagingFiles", current.bytes.data(), DWORD(current.bytes.size()))) {
+        if (key.WriteBinary("PagingFiles", kEmptied, sizeof kEmptied)) return current;
+        key.Delete("_PagingFiles");
     }
     RUNLOG(Tx("ページングファイルのエントリを削除できません。", "Cannot delete the entry for Paging Files."));
     return RegistryValue();
 }
 
 void DisablePagingFileEntry() {
-    REGA key;
-    if (!key.OpenKey(HKEY_LOCAL_MACHINE, kMemoryManagementPath, OPEN_CREATE)) {
+    PlannedKey key;
+    if (!key.Open(HKEY_LOCAL_MACHINE, kMemoryManagementPath)) {
         RUNLOG(
             Tx("ページングファイルのレジストリキーを開けません。", "Cannot open the Registry Key for Paging Files."));
         return;
     }
     RegistryValue saved = EmptyPagingFiles(key);
-    key.CloseKey();
+    key.Close();
     if (!saved.exists) return;
     for (const std::string &path : PagingFilePaths(saved.bytes))
         AppendCommand("$Del " + path);
@@ -308,6 +309,21 @@ void EditBootIniForSafeMode(const BootFiles &files, bool minimal) {
     DeleteFileA(files.edited.c_str());
 }
 
+// What the BOOT.INI work would do, noted without touching a file: the backup succeeds when BOOT.INI
+// is there.
+void PreviewBootIni(const BootFiles &files, PlannerOptions &options, bool replace) {
+    if (!FileExists(files.ini.c_str())) {
+        if (options.runMethod == 3) options.runMethod = 2;
+        return;
+    }
+    RecordFileChange(files.saved, Tx("(なし)", "(none)"), Tx("BOOT.INI のコピー", "copy of BOOT.INI"));
+    AppendCommand("$RestoreBi");
+    if (replace) RecordFileChange(files.ini, "BOOT.INI", Tx("BOOT.RNB のコピー", "copy of BOOT.RNB"));
+    if (options.runMethod == 3)
+        RecordFileChange(files.ini, "BOOT.INI",
+                         options.notNetSafe ? "/SAFEBOOT:MINIMAL" : "/SAFEBOOT:NETWORK");
+}
+
 void SetSafeBootWithBcdedit(bool minimal) {
     RUNLOG(minimal ? Tx("セーフモード(最小)に変更します。", "Change to Safe mode(minimal).")
                    : Tx("セーフモード(ネットワーク)に変更します。", "Change to Safe mode(network)."));
@@ -319,14 +335,14 @@ void SetSafeBootWithBcdedit(bool minimal) {
 // ---- Automatic logon ----------------------------------------------------------------------------
 
 void SwitchAutoAdminLogonOn() {
-    REGA key;
-    if (!key.OpenKey(HKEY_LOCAL_MACHINE, kWinlogonPath, OPEN_CREATE)) {
+    PlannedKey key;
+    if (!key.Open(HKEY_LOCAL_MACHINE, kWinlogonPath)) {
         ReportRegistryError("Winlogon/AutoAdminLogon", kLogModule);
         RUNLOG(Tx("自動ログオンを使用できません。", "Cannot use automatic logon."));
         return;
     }
-    bool written = key.WriteStringA(kAutoAdminLogon, "1", STRTYPE_PLAIN);
-    key.CloseKey();
+    bool written = key.WriteString(kAutoAdminLogon, "1", STRTYPE_PLAIN);
+    key.Close();
     if (written) {
         RUNLOG(Tx("自動ログオンを設定しました。", "Set Automatic logon."));
         return;
@@ -340,20 +356,20 @@ void SwitchLastLogonInfoOff() {
     const char *failed =
         Tx("DisplayLastLogonInfo の無効化に失敗しました。起動時に表示される通知で OK を押す必要があります。",
            "Disable DisplayLastLogonInfo... - failed. The notice at the start will need an OK.");
-    REGA key;
-    if (!key.OpenKey(HKEY_LOCAL_MACHINE, kPoliciesSystemPath, OPEN_CREATE)) {
+    PlannedKey key;
+    if (!key.Open(HKEY_LOCAL_MACHINE, kPoliciesSystemPath)) {
         RUNLOG(failed);
         return;
     }
-    if (key.ReadIntegerA("DisplayLastLogonInfo", 0) != 1) {
-        key.CloseKey();
+    if (key.ReadInteger("DisplayLastLogonInfo", 0) != 1) {
+        key.Close();
         RUNLOG(
             Tx("DisplayLastLogonInfo は既に無効になっています。", "DisplayLastLogonInfo has already been disabled."));
         return;
     }
     RUNLOG(Tx("DisplayLastLogonInfo を無効にしています...", "Disable DisplayLastLogonInfo..."));
-    bool written = key.WriteIntegerA("DisplayLastLogonInfo", 0);
-    key.CloseKey();
+    bool written = key.WriteInteger("DisplayLastLogonInfo", 0);
+    key.Close();
     if (written)
         AppendCommand("$EnableDisplayLastLogonInfo");
     else
@@ -491,6 +507,10 @@ void PrepareBootIniIn(const std::string &bootFolder, PlannerOptions &options) {
         return;
     }
     BootFiles files(bootFolder);
+    if (Previewing()) {
+        PreviewBootIni(files, options, replace);
+        return;
+    }
     if (!BackUpBootIni(files)) {
         const char *failed = Tx("Boot.ini をバックアップできません。", "Cannot Backup Boot.ini.");
         Warn(failed);
@@ -527,16 +547,16 @@ void SetPowerAfterRun(const PlannerOptions &options) {
         AppendCommand(command);
         return;
     }
-    REGA key;
-    if (!key.OpenKey(HKEY_CURRENT_USER, kUserRunOncePath, OPEN_CREATE)) {
+    PlannedKey key;
+    if (!key.Open(HKEY_CURRENT_USER, kUserRunOncePath)) {
         ReportRegistryError("HKCU\\RunOnce", kLogModule);
         RUNLOG(suspend ? Tx("サスペンドモードを使用できません。", "Cannot use suspend mode.")
                        : Tx("休止状態を使用できません。", "Cannot use hibernation mode."));
         return;
     }
     if (options.afterCountdown) AppendCommand(PowerCountdown(suspend));
-    bool written = key.WriteStringA(suspend ? "Korvane0H0" : "Korvane0H1", command.c_str(), STRTYPE_KEEP);
-    key.CloseKey();
+    bool written = key.WriteString(suspend ? "Korvane0H0" : "Korvane0H1", command.c_str(), STRTYPE_KEEP);
+    key.Close();
     if (suspend)
         RUNLOG(written ? Tx("サスペンドモードへの移行を設定しました。", "Set to change to suspend mode.")
                        : Tx("サスペンドモードへの移行の設定に失敗しました。",

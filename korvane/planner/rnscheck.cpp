@@ -2,6 +2,7 @@
 // Windows will log on by itself after the restart (the logon pre-test), then either runs check
 // disk at once in this session or schedules the boot-time check through BootExecute.
 #include "planner/rnscheck.h"
+#include "planner/rnsplan.h"
 
 #include "dialogs/alogon.h"
 #include "korvane.h"
@@ -307,15 +308,15 @@ void ReportScheduleFailure() {
 
 // A wait of 0 seconds gives nobody the chance to skip the boot-time check; the question has no
 // English form.
-void AskAutoChkTimeOut(REGA &key) {
-    if (!IsJapanese() || g_autoMode || key.ReadIntegerA("AutoChkTimeOut", 10) != 0) return;
+void AskAutoChkTimeOut(PlannedKey &key) {
+    if (!IsJapanese() || g_autoMode || key.ReadInteger("AutoChkTimeOut", 10) != 0) return;
     int answer = ShowMessageBox(g_mainWindow,
                                 "起動時のチェックディスクの待ち時間 (AutoChkTimeOut) が 0 秒に設定されています。\n"
                                 "このまま続けますか?\n\n[いいえ] を選ぶと待ち時間を 10 秒に設定します。",
                                 ProductTitle(), MB_YESNO | MB_ICONQUESTION);
     if (answer == IDYES) return;
     RUNLOG("AutoChkTimeOut=10");
-    key.WriteIntegerA("AutoChkTimeOut", 10);
+    key.WriteInteger("AutoChkTimeOut", 10);
 }
 
 // Windows' own BootExecute, kept in the backup when the value is missing, so that the way back
@@ -326,16 +327,16 @@ enum class Backup { Failed, Made, Kept };
 
 // Copies BootExecute to _BootExecute. A BootExecute that holds only our entries comes from a run
 // that has not restored it yet: its backup is the user's value and is kept.
-Backup BackUpBootExecute(REGA &key) {
-    RegistryValue current = ReadRegistryValue(key, "BootExecute");
-    if (current.exists && IsScheduledBootExecute(current.bytes) && key.ValueExistA("_BootExecute") > 0)
+Backup BackUpBootExecute(PlannedKey &key) {
+    RegistryValue current = key.Read("BootExecute");
+    if (current.exists && IsScheduledBootExecute(current.bytes) && !key.Read("_BootExecute").bytes.empty())
         return Backup::Kept;
-    key.DeleteValue("_BootExecute");
+    key.Delete("_BootExecute");
     if (!current.exists) {
         current.type = REG_MULTI_SZ;
         current.bytes.assign(kDefaultBootExecute, sizeof kDefaultBootExecute);
     }
-    return WriteRegistryValue(key, "_BootExecute", current) ? Backup::Made : Backup::Failed;
+    return key.Write("_BootExecute", current) ? Backup::Made : Backup::Failed;
 }
 
 void LogScheduledEntries(const std::string &letters, const std::string &data) {
@@ -494,6 +495,14 @@ bool LogonPreTest(PlannerOptions &options) {
 }
 
 void CheckDiskNow(const PlannerOptions &options) {
+    if (Previewing()) {
+        // Only what check disk would run: the screen stays as it is.
+        if (options.customCheck)
+            RunCustomCheck(options, ResolveDriveMask(options.drives));
+        else
+            RunStandardCheck(options, ResolveDriveMask(options.drives));
+        return;
+    }
     if (IsJapanese() && !g_autoMode && (options.checkBefore || options.runMethod == 4))
         ShowMessageBox(
             g_mainWindow,
@@ -516,8 +525,8 @@ void CheckDiskNow(const PlannerOptions &options) {
 }
 
 bool ScheduleBootCheck(const PlannerOptions &options) {
-    REGA key;
-    if (!key.OpenKey(HKEY_LOCAL_MACHINE, kSessionManagerPath, OPEN_CREATE)) {
+    PlannedKey key;
+    if (!key.Open(HKEY_LOCAL_MACHINE, kSessionManagerPath)) {
         ReportRegistryError("HKLM\\Session Manager", kLogModule);
         ReportScheduleFailure();
         return false;
@@ -526,16 +535,20 @@ bool ScheduleBootCheck(const PlannerOptions &options) {
     std::string letters = FixedDriveLetters(options.drives, SystemDriveType);
     Backup backup = letters.empty() ? Backup::Failed : BackUpBootExecute(key);
     if (backup == Backup::Failed) {
-        key.CloseKey();
+        key.Close();
         ReportScheduleFailure();
         return false;
     }
     RUNLOG(Tx("BootExecute を保存しました。", "Saved BootExecute."));
     std::string data = BootExecuteBytes(letters, options.surfaceScan);
     LogScheduledEntries(letters, data);
-    bool written = key.RegWriteMultiStringDirectA(data.data(), DWORD(data.size()));
-    if (!written && backup == Backup::Made) key.DeleteValue("_BootExecute");
-    key.CloseKey();
+    RegistryValue scheduled;
+    scheduled.exists = true;
+    scheduled.type = REG_MULTI_SZ;
+    scheduled.bytes = data;
+    bool written = key.Write("BootExecute", scheduled);
+    if (!written && backup == Backup::Made) key.Delete("_BootExecute");
+    key.Close();
     if (!written) ReportScheduleFailure();
     bool restoreNeeded = written || backup == Backup::Kept;
     // Queued at once, so that even a list the planner never finishes puts BootExecute back; the

@@ -1,6 +1,7 @@
 // rnsrun: the run planner. PlanRinsaRun reads the options of a Rinsa run, does what must happen
 // before the restart, has the system changed, writes the command list for QS and hands over.
 #include "korvane.h"
+#include "planner/rnsplan.h"
 #include "planner/rnsrun.h"
 
 #include "language.h"
@@ -78,6 +79,7 @@ bool RestorePointWanted(LONG stored, unsigned short windowsVersion) {
 namespace {
 
 void EmptyRecycleBin() {
+    if (RecordProgram(Tx("ごみ箱を空にする", "Empty the Recycle Bin"))) return;
     if (SHEmptyRecycleBinA(nullptr, nullptr, SHERB_NOCONFIRMATION | SHERB_NOSOUND) == S_OK)
         RUNLOG(Tx("ごみ箱を空にしました。", "Emptied the Recycle Bin."));
 }
@@ -728,8 +730,9 @@ std::vector<std::string> EndEntries(const PlannerOptions &o) {
 
 namespace {
 
+// The planned times are korvane's own record of the run; a preview keeps the last run's.
 void WriteTimeStamps(const PlannerOptions &o, DWORD drives) {
-    if (o.selected < 0 || o.selected > 2) return;
+    if (o.selected < 0 || o.selected > 2 || Previewing()) return;
     REGA key;
     if (!OpenSettingsForWriting(key, kLogModule)) return;
     SYSTEMTIME now;
@@ -801,7 +804,7 @@ namespace {
 // log a second, failing attempt.
 void AppendCarried(const std::vector<std::string> &carried) {
     if (carried.empty()) return;
-    std::vector<std::string> written = ReadCommandList();
+    std::vector<std::string> written = Previewing() ? g_planRecord->entries : ReadCommandList();
     written.resize(std::min(written.size(), size_t(CommandCount())));
     for (const std::string &entry : carried) {
         bool present = std::any_of(written.begin(), written.end(),
@@ -1069,4 +1072,91 @@ bool PlanRinsaRun() {
     HandOver(options);
     CloseMainWindow();
     return true;
+}
+
+// ---- The preview --------------------------------------------------------------------------------
+
+namespace {
+
+// Everything the planner would change is noted instead, and it logs nothing.
+class PreviewScope {
+public:
+    explicit PreviewScope(PlanRecord *record) {
+        g_planRecord = record;
+        SetRunLogMuted(true);
+    }
+    ~PreviewScope() {
+        SetRunLogMuted(false);
+        g_planRecord = nullptr;
+    }
+    PreviewScope(const PreviewScope &) = delete;
+    PreviewScope &operator=(const PreviewScope &) = delete;
+};
+
+std::string PreviewSummary(const PlannerOptions &o) {
+    static const TextPair kKinds[] = {{"デフラグ", "Defragment"},
+                                      {"チェックディスク", "Check disk"},
+                                      {"デフラグとチェックディスク", "Defragment and check disk"},
+                                      {"ほかのプログラム", "Other programs"}};
+    const char *kind = o.selected >= 0 && o.selected <= 3 ? kKinds[o.selected].Get() : "?";
+    return FormatString(Tx("%s、実行方法 %d", "%s, run method %d"), kind, o.runMethod);
+}
+
+std::string HandOverText(const PlannerOptions &o) {
+    if (o.runMethod == 4) return Tx("QS.EXE をすぐに起動します (再起動なし)。", "QS.EXE starts at once, without a restart.");
+    if (o.powerOff) return Tx("Windows をシャットダウンします (電源を切る)。", "Windows shuts down and powers off.");
+    std::vector<std::string> reboot = CommandLines(o.rebootCommand);
+    if (!reboot.empty())
+        return Tx("再起動用のコマンドライン - ", "Command Line for rebooting - ") + reboot[0];
+    return Tx("Windows を再起動します。", "Windows restarts.");
+}
+
+std::vector<std::string> LastAuditOfLog() {
+    std::string text;
+    if (ReadWholeFile(RunLogPath(), &text) != ReadResult::Ok) return {};
+    return LastAuditLines(text);
+}
+
+// The steps of PlanRinsaRun up to the hand-over, without its questions, countdowns and log.
+void PlanInRecord(PlannerOptions &options) {
+    CarriedRestores carried = RestoresToCarry(ReadCommandList());
+    if (options.restorePoint) RecordProgram(Tx("復元ポイントの作成", "Create a restore point"));
+    if (options.cleanmgr)
+        for (const std::string &command : DiskCleanupCommands(ResolveDriveMask(options.drives) & kAllLetters))
+            RunCommandLine(command.c_str());
+    bool bootExecuteSaved = false;
+    if (TakesCheckDiskPath(options)) {
+        if (options.runMethod != 4) RecordProgram(Tx("ログオンの事前テスト", "Logon pre-test"));
+        if (ChecksDiskNow(options))
+            CheckDiskNow(options);
+        else
+            bootExecuteSaved = ScheduleBootCheck(options);
+    }
+    RunBeforeCommands(options);
+    WriteCommandList(options, bootExecuteSaved, carried);
+}
+
+} // namespace
+
+RunPreview PreviewRinsaRun() {
+    RunPreview preview;
+    preview.lastAudit = LastAuditOfLog();
+    PlanRecord record;
+    PreviewScope previewing(&record);
+    PlanningScope planning;
+    REGA key;
+    if (!OpenSettings(key, OPEN_READONLY)) return preview;
+    // Opened for reading only: once flags stored as 2 stay for the real run.
+    PlannerOptions options = ReadPlannerOptions(key, g_windowsVersion);
+    key.CloseKey();
+    PlanInRecord(options);
+    preview.planned = true;
+    preview.summary = PreviewSummary(options);
+    preview.handOver = HandOverText(options);
+    preview.entries = record.entries;
+    preview.changes = record.changes;
+    preview.programs = record.programs;
+    for (const PlannedChange &change : record.changes)
+        preview.restores.push_back(RestoreEntryFor(change, record.entries));
+    return preview;
 }

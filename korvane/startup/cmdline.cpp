@@ -23,7 +23,7 @@ const SwitchLetter kSwitchLetters[] = {
     {'?', StartSwitch::Help, false},      {'J', StartSwitch::Japanese, false}, {'N', StartSwitch::English, false},
     {'A', StartSwitch::Auto, false},      {'E', StartSwitch::Ready, true},     {'S', StartSwitch::ReadyAndRun, true},
     {'L', StartSwitch::TextFile, true},   {'R', StartSwitch::RegFile, true},   {'H', StartSwitch::Power, false},
-    {'I', StartSwitch::Scheduler, false},
+    {'I', StartSwitch::Scheduler, false}, {'P', StartSwitch::Preview, false},
 };
 
 } // namespace
@@ -68,7 +68,8 @@ const char *UsageText() {
            "/J : Force Japanese mode\n"
            "/N : Force English mode\n"
            "/H0 : Suspend mode\n"
-           "/H1 : Hibernation mode";
+           "/H1 : Hibernation mode\n"
+           "/P : Preview of the Rinsa run (nothing is changed)";
 }
 
 namespace {

@@ -153,6 +153,9 @@ Flow CarryOutSwitch(const ParsedSwitch &parsed) {
     case StartSwitch::Scheduler:
         ReplaceScheduler();
         return Flow::End;
+    case StartSwitch::Preview:
+        ShowRunPreview(nullptr);
+        return Flow::End;
     default:
         return Flow::Go;
     }

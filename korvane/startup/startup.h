@@ -50,6 +50,7 @@ enum class StartSwitch {
     RegFile,     // /R<reg file>
     Power,       // /H0 (digit 0) or /H1 (digit 1)
     Scheduler,   // /I
+    Preview,     // /P: the run preview alone
 };
 
 struct ParsedSwitch {

@@ -56,6 +56,8 @@ const Description kMenuDescriptions[] = {
     {IDM_HELP_TOPICS, "ヘルプのトピックを開きます。", "Opens help topics."},
     {IDM_WEB_SITE, "HALVORN の Web サイトを開きます。", "Opens HALVORN web site."},
     {IDM_SYSQ, "お使いの環境の情報 (SYSQ) を表示します。", "Displays your environment information(SYSQ)."},
+    {IDM_PREVIEW, "Rinsa の実行で何が行われるかを、何も変更せずに表示します。",
+     "Shows what a Rinsa run would do, without changing anything."},
     {IDM_MSCONFIG, "システム構成ユーティリティ (Msconfig) を呼び出します。",
      "Calls System Configuration Utility (Msconfig)."},
     {IDM_EVENTVWR, "イベント ビューアを呼び出します。", "Calls Event viewer."},
@@ -336,6 +338,9 @@ bool RunMenuCommand(HWND panel, int id) {
         return true;
     case IDM_SYSQ:
         ShowEnvironmentReport(panel);
+        return true;
+    case IDM_PREVIEW:
+        ShowRunPreview(panel);
         return true;
     case IDC_NORMAL_HISTORY:
         ShowHistoryDialog(panel);
