@@ -4,6 +4,7 @@
 
 #include "language.h"
 #include "platform.h"
+#include "restaudit.h"
 #include "runlog.h"
 #include "settings.h"
 
@@ -114,6 +115,8 @@ void EndRun(Walk &walk, const std::string &argument) {
     RUNTRACE("mainThread:62n3");
     for (int index = 0; index <= walk.index; ++index)
         walk.key.DeleteValue(OrderValueName(index).c_str());
+    // Every restore entry of the list lies behind us now: what has not come back will not.
+    RunRestoreAudit(walk.key);
     RUNTRACE("mainThread:62n4");
     CloseAndFlush(walk);
     RUNTRACE("mainThread:62n5");
@@ -132,6 +135,21 @@ void RebootNow(Walk &walk, const std::string &) {
 }
 
 // ---- Recovery -----------------------------------------------------------------------------------
+
+namespace {
+
+// The recovery puts back only the shell; the audit tells what else a run left changed.
+void AuditAfterRecovery() {
+    REGA settings;
+    if (!OpenSettings(settings, OPEN_READONLY)) return;
+    settings.CloseKey();
+    if (OpenSettings(settings, OPEN_CREATE)) {
+        RunRestoreAudit(settings);
+        settings.CloseKey();
+    }
+}
+
+} // namespace
 
 void errmes() {
     int answer = ShowMessage(
@@ -165,6 +183,7 @@ void errmes() {
         RUNLOG(
             Tx("errmes():レジストリキー 'Winlogon' を開けません。", "errmes():Cannot open registry key 'Winlogon.'"));
     }
+    AuditAfterRecovery();
     RegFlushKey(HKEY_CURRENT_USER);
     if (!g_exitWindowsEx(EWX_REBOOT, 0)) g_exitWindowsEx(EWX_REBOOT | EWX_FORCE, 0);
 }
