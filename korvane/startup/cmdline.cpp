@@ -68,8 +68,7 @@ const char *UsageText() {
            "/J : Force Japanese mode\n"
            "/N : Force English mode\n"
            "/H0 : Suspend mode\n"
-           "/H1 : Hibernation mode\n"
-           "/P : Preview of the Rinsa run (nothing is changed)";
+           "/H1 : Hibernation mode";
 }
 
 namespace {

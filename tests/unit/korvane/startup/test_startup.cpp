@@ -46,6 +46,7 @@ TEST(StartSwitches, OnlyTheFirstPairCountsAndTheRestIsTheArgument) {
         {"/H2", StartSwitch::None, -1, ""},
         {"/H", StartSwitch::None, -1, ""},
         {"/i", StartSwitch::Scheduler, -1, ""},
+        {"/p", StartSwitch::Preview, -1, ""},
         {"/?", StartSwitch::Help, -1, ""},
         {"/Jx", StartSwitch::Japanese, -1, ""},
         {"/n", StartSwitch::English, -1, ""},
