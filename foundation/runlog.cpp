@@ -16,24 +16,44 @@ std::string g_normalField = "QS";
 std::atomic<bool> g_trace{false};
 std::atomic<bool> g_muted{false};
 
-// One line at a time from the threads of this process; other processes simply append in between.
-CriticalSection &WriterLock() {
+// The path may change (tests); the writers read it under this lock.
+CriticalSection &PathLock() {
     static CriticalSection lock;
     return lock;
 }
 
+std::string CurrentPath() {
+    CriticalLock lock(PathLock());
+    return g_path;
+}
+
+// A line as it reaches the file: every LF becomes CR LF, as text mode used to make it.
+std::string LineWithCrLf(const std::string &text) {
+    std::string out;
+    out.reserve(text.size() + 2);
+    for (char c : text) {
+        if (c == '\n') out += '\r';
+        out += c;
+    }
+    return out;
+}
+
+// Append-only access makes each WriteFile land whole at the end of the file, wherever other
+// handles stand; the mutex keeps the planner's trim from replacing the file in between. A line
+// that cannot be written is dropped.
 void WriteLine(const char *module, unsigned line, const std::string &text) {
     if (g_muted) return;
     SYSTEMTIME now;
     GetLocalTime(&now);
-    std::string formatted =
-        FormatLogLine(IsJapanese(), now, LogField(g_normalField.c_str(), g_trace, module, line), text.c_str());
-    CriticalLock lock(WriterLock());
-    // Text mode: the line feed reaches the file as CR LF. A line that cannot be written is dropped.
-    FILE *file = fopen(g_path.c_str(), "at");
+    std::string formatted = LineWithCrLf(
+        FormatLogLine(IsJapanese(), now, LogField(g_normalField.c_str(), g_trace, module, line), text.c_str()));
+    std::string path = CurrentPath();
+    RunLogLock lock(path);
+    UniqueFile file(CreateFileA(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return;
-    fputs(formatted.c_str(), file);
-    fclose(file);
+    DWORD written = 0;
+    WriteFile(file.Get(), formatted.data(), DWORD(formatted.size()), &written, nullptr);
 }
 
 } // namespace
@@ -52,11 +72,36 @@ void InitRunLog(const char *normalField) {
 }
 
 void SetRunLogPath(const std::string &path) {
+    CriticalLock lock(PathLock());
     g_path = path;
 }
 
 const std::string &RunLogPath() {
     return g_path;
+}
+
+std::string RunLogMutexName(const std::string &path) {
+    // FNV-1a over the upper-cased path with one kind of slash: a mutex name may hold no
+    // backslash, and C:\X\KORVANE.LOG and c:/x/korvane.log are one file.
+    unsigned long long hash = 14695981039346656037ULL;
+    for (char c : path) {
+        char folded = c == '/' ? '\\' : c >= 'a' && c <= 'z' ? char(c - 'a' + 'A') : c;
+        hash = (hash ^ static_cast<unsigned char>(folded)) * 1099511628211ULL;
+    }
+    char name[48];
+    snprintf(name, sizeof name, "TidewellRunLog-%016llx", hash);
+    return name;
+}
+
+RunLogLock::RunLogLock(const std::string &path, DWORD timeoutMs)
+    : mutex_(CreateMutexA(nullptr, FALSE, RunLogMutexName(path).c_str())) {
+    // An abandoned mutex (a writer killed mid-line) is ours all the same.
+    DWORD waited = mutex_ ? WaitForSingleObject(mutex_.Get(), timeoutMs) : WAIT_FAILED;
+    held_ = waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED;
+}
+
+RunLogLock::~RunLogLock() {
+    if (held_) ReleaseMutex(mutex_.Get());
 }
 
 void SetTraceMode(bool on) {

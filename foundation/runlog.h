@@ -1,8 +1,12 @@
 // The run log KORVANE.LOG beside the programs: korvane and QS append to it line by line, so one
-// file tells the story of a run across the restart. Every line is its own open-append-close.
+// file tells the story of a run across the restart. Every line is its own open-append-close, one
+// whole write at the file's end under the log's named mutex, so that threads and processes writing
+// at once neither tear nor lose lines, and the planner's trim can keep what is appended meanwhile.
 #pragma once
 
 #include <windows.h>
+
+#include "winhandle.h"
 
 #include <string>
 
@@ -15,6 +19,22 @@ const std::string &RunLogPath();
 
 // While muted no line reaches the log: korvane's run preview plans a run that must leave no trace.
 void SetRunLogMuted(bool muted);
+// The name of the mutex that guards one log file: the same for every spelling of its path.
+std::string RunLogMutexName(const std::string &path);
+// Holds a log's mutex for a scope. One that waited too long goes on without it (Held() is false):
+// a writer that hangs elsewhere must not silence the log.
+class RunLogLock {
+public:
+    explicit RunLogLock(const std::string &path, DWORD timeoutMs = 10000);
+    ~RunLogLock();
+    RunLogLock(const RunLogLock &) = delete;
+    RunLogLock &operator=(const RunLogLock &) = delete;
+    bool Held() const { return held_; }
+
+private:
+    UniqueHandle mutex_;
+    bool held_ = false;
+};
 
 // Trace mode (the settings value fjlog): module names and line numbers in the field, trace labels.
 void SetTraceMode(bool on);

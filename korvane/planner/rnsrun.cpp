@@ -239,16 +239,24 @@ namespace {
 
 enum class ReadResult { Ok, CannotOpen, OutOfMemory };
 
-ReadResult ReadWholeFile(const std::string &path, std::string *text) {
-    UniqueFile file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
+// Reads the file from offset on; a log of 2 GiB or more is not read.
+ReadResult ReadFileFrom(const std::string &path, unsigned long long offset, std::string *text) {
+    UniqueFile file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     LARGE_INTEGER size;
     if (!file || !GetFileSizeEx(file.Get(), &size)) return ReadResult::CannotOpen;
     if (size.QuadPart >= 0x7FFFFFF0) return ReadResult::OutOfMemory;
-    std::unique_ptr<char[]> buffer(new (std::nothrow) char[size_t(size.QuadPart) + 1]);
+    // Shorter than before: someone else replaced or emptied the log meanwhile.
+    if (static_cast<unsigned long long>(size.QuadPart) < offset) return ReadResult::CannotOpen;
+    DWORD wanted = DWORD(size.QuadPart - offset);
+    std::unique_ptr<char[]> buffer(new (std::nothrow) char[size_t(wanted) + 1]);
     if (!buffer) return ReadResult::OutOfMemory;
+    LARGE_INTEGER start;
+    start.QuadPart = LONGLONG(offset);
     DWORD read = 0;
-    if (!ReadFile(file.Get(), buffer.get(), DWORD(size.QuadPart), &read, nullptr)) return ReadResult::CannotOpen;
+    if (!SetFilePointerEx(file.Get(), start, nullptr, FILE_BEGIN) ||
+        !ReadFile(file.Get(), buffer.get(), wanted, &read, nullptr))
+        return ReadResult::CannotOpen;
     text->assign(buffer.get(), read);
     return ReadResult::Ok;
 }
@@ -279,10 +287,23 @@ void WarnLogNotWritable() {
 
 } // namespace
 
+// The log is read without its mutex, as it may be long; only the lines appended since are read
+// again under the mutex, which the writers then wait for until the trimmed log is in place. Lines
+// written after the trim began are all kept.
 void TrimRunLog() {
     const std::string &path = RunLogPath();
     std::string text;
-    switch (ReadWholeFile(path, &text)) {
+    ReadResult result = ReadFileFrom(path, 0, &text);
+    // A line being written as the log was read is read again below, whole.
+    size_t whole = text.rfind('\n') + 1;
+    text.resize(whole);
+    std::string kept, appended;
+    if (result == ReadResult::Ok && TrimLogText(text, &kept)) {
+        RunLogLock lock(path);
+        result = ReadFileFrom(path, whole, &appended);
+        if (result == ReadResult::Ok && !ReplaceFileText(path, kept + appended)) WarnLogNotWritable();
+    }
+    switch (result) {
     case ReadResult::CannotOpen:
         WarnLogNotWritable();
         return;
@@ -291,10 +312,8 @@ void TrimRunLog() {
             Tx("メモリが足りません。古い履歴を削除できません。", "Out of memory. Cannot delete any old history logs."));
         return;
     case ReadResult::Ok:
-        break;
+        return;
     }
-    std::string kept;
-    if (TrimLogText(text, &kept) && !ReplaceFileText(path, kept)) WarnLogNotWritable();
 }
 
 // ---- The countdown before the changes -----------------------------------------------------------

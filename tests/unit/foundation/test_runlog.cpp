@@ -92,3 +92,20 @@ TEST(RunLogWriter, ThreadsNeverInterleaveOrLoseLines) {
 }
 
 } // namespace
+
+TEST(RunLogLock, OneMutexNamePerLogFile) {
+    struct Case {
+        const char *a, *b;
+        bool same;
+    } cases[] = {
+        {"C:\\Tidewell\\KORVANE.LOG", "c:\\tidewell\\korvane.log", true},
+        {"C:\\Tidewell\\KORVANE.LOG", "C:/Tidewell/KORVANE.LOG", true},
+        {"C:\\Tidewell\\KORVANE.LOG", "D:\\Tidewell\\KORVANE.LOG", false},
+        {"C:\\Tidewell\\KORVANE.LOG", "C:\\Tidewell\\KORVANE.LOG.tmp", false},
+    };
+    for (const Case &c : cases) {
+        std::string a = RunLogMutexName(c.a), b = RunLogMutexName(c.b);
+        EXPECT_EQ(c.same, a == b) << c.a << " / " << c.b;
+        EXPECT_EQ(std::string::npos, a.find('\\')) << "a mutex name holds no backslash";
+    }
+}
