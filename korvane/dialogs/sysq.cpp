@@ -6,6 +6,7 @@
 
 #include "dialogs/ferun.h"
 #include "korvane.h"
+#include "window/diskkind.h"
 #include "window/layout.h"
 #include "resource.h"
 
@@ -353,6 +354,18 @@ std::string DiskInterface(char letter) {
     return text;
 }
 
+// The kind of a fixed drive as the drive information of normal mode decides it.
+const char *FixedKindSuffix(FixedDiskKind kind) {
+    switch (kind) {
+    case FixedDiskKind::Ssd:
+        return Tx("、SSD", ", SSD");
+    case FixedDiskKind::HardDisk:
+        return Tx("、ハードディスク", ", hard disk");
+    default:
+        return "";
+    }
+}
+
 std::string DriveText(char letter) {
     char root[] = "X:\\";
     root[0] = letter;
@@ -370,6 +383,7 @@ std::string DriveText(char letter) {
                              ByteSizeText(freeBytes.QuadPart).c_str());
     std::string disk = DiskInterface(letter);
     if (!disk.empty()) text += ", " + disk;
+    if (type == DRIVE_FIXED) text += FixedKindSuffix(ProbeFixedKind(letter - 'A'));
     return text;
 }
 

@@ -14,7 +14,6 @@
 #include "winhandle.h"
 
 #include <shellapi.h>
-#include <winioctl.h>
 
 #include <cstdio>
 #include <cstring>
@@ -154,36 +153,6 @@ void ReadDriveHistory(int letter, DriveFacts *facts) {
     facts->defragMs = static_cast<DWORD>(key.ReadIntegerA(DriveValueName(kDefragTimeStem, drive).c_str(), 0));
     facts->prefetchMs = static_cast<DWORD>(key.ReadIntegerA(DriveValueName(kPrefetchTimeStem, drive).c_str(), 0));
     key.CloseKey();
-}
-
-// ATA IDENTIFY of the physical disk under a volume: word 217 (nominal media rotation rate) is 1
-// for a disk that does not rotate.
-FixedDiskKind ProbeFixedKind(int letter) {
-    char volume[] = "\\\\.\\A:";
-    volume[4] = static_cast<char>('A' + letter);
-    UniqueFile device(CreateFileA(volume, 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr));
-    STORAGE_DEVICE_NUMBER number = {};
-    DWORD returned = 0;
-    if (!device || !DeviceIoControl(device.Get(), IOCTL_STORAGE_GET_DEVICE_NUMBER, nullptr, 0, &number, sizeof number,
-                                    &returned, nullptr))
-        return FixedDiskKind::Unknown;
-    char diskName[48];
-    snprintf(diskName, sizeof diskName, "\\\\.\\PhysicalDrive%lu", static_cast<unsigned long>(number.DeviceNumber));
-    UniqueFile disk(CreateFileA(diskName, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                OPEN_EXISTING, 0, nullptr));
-    if (!disk) return FixedDiskKind::HardDisk;
-    SENDCMDINPARAMS in = {};
-    in.cBufferSize = IDENTIFY_BUFFER_SIZE;
-    in.irDriveRegs.bCommandReg = ID_CMD;
-    in.irDriveRegs.bSectorCountReg = 1;
-    in.irDriveRegs.bSectorNumberReg = 1;
-    in.irDriveRegs.bDriveHeadReg = 0xA0;
-    BYTE out[sizeof(SENDCMDOUTPARAMS) + IDENTIFY_BUFFER_SIZE] = {};
-    if (!DeviceIoControl(disk.Get(), SMART_RCV_DRIVE_DATA, &in, sizeof in - 1, out, sizeof out, &returned, nullptr))
-        return FixedDiskKind::HardDisk;
-    const BYTE *identify = reinterpret_cast<const SENDCMDOUTPARAMS *>(out)->bBuffer;
-    WORD rotation = static_cast<WORD>(identify[217 * 2] | identify[217 * 2 + 1] << 8);
-    return rotation == 1 ? FixedDiskKind::Ssd : FixedDiskKind::HardDisk;
 }
 
 // ---- Settings -----------------------------------------------------------------------------------

@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include "window/diskkind.h"
+
 #include <string>
 #include <vector>
 
@@ -28,8 +30,6 @@ void StartRinsaRun(HWND panel);
 void TogglePutTopButtons(HWND panel);
 
 // ---- Drive information ---------------------------------------------------------------------------
-
-enum class FixedDiskKind { HardDisk, Ssd, Unknown };
 
 // What the information text of one drive is made of.
 struct DriveFacts {
