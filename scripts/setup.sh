@@ -9,6 +9,8 @@ packages=(
     gcc-mingw-w64-x86-64-posix g++-mingw-w64-x86-64-posix
     wine64 xvfb xauth x11-utils imagemagick
     googletest python3 python3-pytest locales
+    # chmcmd and chmls: the help file KORVANE.CHM is built and checked with them.
+    fp-utils
     # A Japanese font, so that the Japanese windows show their texts (and their screenshots too).
     fonts-ipafont-gothic
 )
