@@ -39,7 +39,8 @@ public:
         GetModuleFileNameA(nullptr, exe, sizeof exe);
         std::string command = std::string("\"") + exe + "\" --gtest_filter=RunLogLoadSecondProcess.Writes";
         SetEnvironmentVariableA(kChildLogVariable, log.c_str());
-        STARTUPINFOA startup = {sizeof startup};
+        STARTUPINFOA startup = {};
+        startup.cb = sizeof startup;
         PROCESS_INFORMATION info = {};
         if (CreateProcessA(exe, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) {
             process_.Reset(info.hProcess);
@@ -149,9 +150,9 @@ TEST_F(RunLogLoad, TrimsMeanwhileKeepEveryLaterLine) {
         EXPECT_TRUE(ContiguousToTheEnd(check.numbers[writer], &first))
             << writer << ": a line written after a trim began is lost";
     }
-    int first = -1;
-    EXPECT_TRUE(ContiguousToTheEnd(check.numbers["Q1"], &first) && first <= beforeLastTrim[0]);
-    EXPECT_TRUE(ContiguousToTheEnd(check.numbers["Q2"], &first) && first <= beforeLastTrim[1]);
+    int oldest = -1;
+    EXPECT_TRUE(ContiguousToTheEnd(check.numbers["Q1"], &oldest) && oldest <= beforeLastTrim[0]) << oldest;
+    EXPECT_TRUE(ContiguousToTheEnd(check.numbers["Q2"], &oldest) && oldest <= beforeLastTrim[1]) << oldest;
     EXPECT_LT(log_.Lines().size(), size_t(3 * kLinesEach)) << "the trims took lines away";
     printf("[ figures  ] %d lines from 3 writers, %d trims, in %.1f s\n", 3 * kLinesEach, trims, seconds);
 }
