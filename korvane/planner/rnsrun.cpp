@@ -1132,7 +1132,7 @@ std::string HandOverText(const PlannerOptions &o) {
 
 std::vector<std::string> LastAuditOfLog() {
     std::string text;
-    if (ReadWholeFile(RunLogPath(), &text) != ReadResult::Ok) return {};
+    if (ReadFileFrom(RunLogPath(), 0, &text) != ReadResult::Ok) return {};
     return LastAuditLines(text);
 }
 
