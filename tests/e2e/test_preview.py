@@ -81,6 +81,19 @@ def audit_lines(machine):
     return [t for t in machine.log() if t.startswith("NOT restored: ") or "changed settings are" in t]
 
 
+def preview_changing_nothing(machine):
+    """The report of korvane /P, which must leave the registry and drive C: as they were."""
+    registry, files = machine_state(machine)
+    korvane = machine.prefix.start(KORVANE, "/P")
+    report = read_report(machine.prefix)
+    assert korvane.wait(30) == 0
+    registry_after, files_after = machine_state(machine)
+    changed = [line for line in registry.compare(registry_after) if not line.startswith(WINE_PER_PROCESS)]
+    changed += compare_files(files, files_after)
+    assert not changed, "the preview changed:\n" + "\n".join(changed)
+    return report
+
+
 def run_with_service_and_logon(prefix, settings):
     prefix.import_values({SERVICE: {"Start": 2, "Type": 16}, MACHINE_WINLOGON: {"AutoAdminLogon": None},
                           WINLOGON_KEY: {"Shell": None}})
@@ -90,15 +103,7 @@ def run_with_service_and_logon(prefix, settings):
 def test_preview_changes_nothing_and_the_run_writes_what_it_showed_then_audits_clean(prefix):
     machine = run_with_service_and_logon(prefix, {})
     prefix.write_file(harness.PRODUCT_DIR + "\\KORVANE.LOG", EARLIER_AUDIT)
-    registry, files = machine_state(machine)
-
-    korvane = prefix.start(KORVANE, "/P")
-    report = read_report(prefix)
-    assert korvane.wait(30) == 0
-    registry_after, files_after = machine_state(machine)
-    changed = [line for line in registry.compare(registry_after) if not line.startswith(WINE_PER_PROCESS)]
-    changed += compare_files(files, files_after)
-    assert not changed, "the preview changed:\n" + "\n".join(changed)
+    report = preview_changing_nothing(machine)
 
     assert report.startswith("Preview of the Rinsa run - Defragment, run method 2\nNothing has been changed.\n")
     assert f"{SERVICE}\\Start\n      now: 2  during the run: 4\n      put back by: $RService TwSrvA\n" in report
@@ -115,6 +120,26 @@ def test_preview_changes_nothing_and_the_run_writes_what_it_showed_then_audits_c
     assert len(audit) == 1 and CLEAN_AUDIT.match(audit[0]), audit
     assert int(CLEAN_AUDIT.match(audit[0]).group(1)) == len(audited_changes(report)) == 5, audit
     assert "RestoreAudit" not in prefix.reg_values(SETTINGS_KEY)
+
+
+# Run kinds and methods whose planning would start programs, schedule a check at boot or start QS
+# at once: the preview only names them.
+OTHER_RUNS = [
+    ("Check disk, run method 2", {"Selected": 1}, ["Logon pre-test"]),
+    ("Defragment, run method 2", {"cleanmgr": 1, "DelTrash": 1}, ["Empty the Recycle Bin", "CLEANMGR.EXE /D C:"]),
+    ("Other programs, run method 4", {"How": 4, "Selected": 3, "LastCmdLine": "CMD.EXE /C exit 0"}, []),
+]
+
+
+def test_a_preview_of_other_run_kinds_and_methods_changes_nothing(prefix):
+    machine = Machine(prefix, "win10", {})
+    for summary, settings, programs in OTHER_RUNS:
+        prefix.import_values({SETTINGS_KEY: {"Selected": 0, "How": 2, "cleanmgr": 0, "DelTrash": 0, **settings}})
+        report = preview_changing_nothing(machine)
+        assert report.startswith(f"Preview of the Rinsa run - {summary}\n"), report
+        ran = re.search(r"^Run before the restart \(\d+\)\n((?:  .*\n)*)", report, re.M).group(1)
+        assert [line.strip() for line in ran.splitlines()] == programs, report
+        assert prefix.journal() == [], "no tool was started"
 
 
 def test_a_restore_undone_by_a_program_of_the_list_is_the_one_setting_reported(prefix):
