@@ -55,15 +55,16 @@ def compare_files(before, after):
             for path in sorted(set(before) | set(after)) if before.get(path) != after.get(path)]
 
 
-def read_report(prefix, language="en"):
-    """The text of the preview dialog now open, which is then closed."""
+def read_report(prefix, language="en", opened_by="switch"):
+    """The text of the preview dialog now open, which is then closed; it is kept as an artefact with
+    a screenshot, named by how it was opened."""
     shown = prefix.wauto(["wait", "--class", "#32770", "--title", TITLES[language], "--timeout", "60"],
                          f"text --id {PREVIEW_TEXT}")
-    harness.screenshot(f"preview-{language}")
+    harness.screenshot(f"preview-{opened_by}-{language}")
     prefix.wauto(["wait", "--class", "#32770", "--title", TITLES[language], "--timeout", "10"],
                  f"click --id {CLOSE}", "closed --timeout 30")
     report = shown.texts[0].replace("\r\n", "\n")
-    (harness.artifacts_dir() / f"preview-{language}.txt").write_text(report, encoding="utf-8")
+    (harness.artifacts_dir() / f"preview-{opened_by}-{language}.txt").write_text(report, encoding="utf-8")
     return report
 
 
@@ -164,7 +165,7 @@ def test_the_tools_menu_opens_the_report_in_both_languages(prefix):
     for language, env in LANGUAGES.items():
         korvane = prefix.start(KORVANE, env=env)
         prefix.wauto("wait --class korvane --timeout 60", f"menu {MENU_PREVIEW}")
-        report = read_report(prefix, language)
+        report = read_report(prefix, language, "tools-menu")
         assert report.startswith(headings[language]), report
         assert "CMD.EXE /C exit 0" in listed_entries(report), report
         prefix.wauto("wait --class korvane --timeout 30", "click --id 104")
