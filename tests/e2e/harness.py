@@ -426,8 +426,9 @@ class Prefix:
         return f"{windows_folder}\\{name}"
 
     def install_products(self):
-        for exe in sorted(bin_dir().glob("*.EXE")):
-            self.install(exe, PRODUCT_DIR)
+        """The EXEs and the help file beside them, as the release package lays them out."""
+        for product in sorted([*bin_dir().glob("*.EXE"), *bin_dir().glob("*.CHM")]):
+            self.install(product, PRODUCT_DIR)
 
     def install_test_program(self, file_name, windows_folder=TEST_DIR):
         source = test_bin_dir() / file_name
