@@ -4,7 +4,7 @@
 // user copies or saves it.
 #include "dialogs/sysq.h"
 
-#include "dialogs/ferun.h"
+#include "dialogs/report.h"
 #include "korvane.h"
 #include "window/diskkind.h"
 #include "window/layout.h"
@@ -539,113 +539,11 @@ const ToolTipText kToolTipsEn[] = {
     {0, nullptr},
 };
 
-struct SysqDialog {
-    DialogLayout layout;
-    std::string report;
-};
-
-bool PutClipboardData(UINT format, const void *data, size_t size) {
-    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, size);
-    if (!memory) return false;
-    void *target = GlobalLock(memory);
-    if (target) {
-        memcpy(target, data, size);
-        GlobalUnlock(memory);
-    }
-    // The clipboard owns the memory once SetClipboardData took it.
-    if (target && SetClipboardData(format, memory)) return true;
-    GlobalFree(memory);
-    return false;
-}
-
-} // namespace
-
-// Both forms are put, so the Japanese text pastes right whatever keyboard language is active.
-bool CopyTextToClipboard(HWND owner, const std::string &text) {
-    std::wstring wide = AnsiToWide(text.c_str());
-    if (!OpenClipboard(owner)) return false;
-    EmptyClipboard();
-    bool copied = PutClipboardData(CF_UNICODETEXT, wide.c_str(), (wide.size() + 1) * sizeof(wchar_t)) &&
-                  PutClipboardData(CF_TEXT, text.c_str(), text.size() + 1);
-    CloseClipboard();
-    return copied;
-}
-
-void CopyReportToClipboard(HWND dialog, const std::string &report) {
-    if (CopyTextToClipboard(dialog, report))
-        ShowMessage(dialog, {"クリップボードへのコピーが完了しました。", "Copying to Clipboard is completed."},
-                    MB_ICONINFORMATION);
-    else
-        ShowMessage(dialog, {"クリップボードへのコピーができませんでした。", "Copying to Clipboard was not completed."},
-                    MB_ICONERROR);
-}
-
-namespace {
-
-void OnSave(HWND dialog, const SysqDialog &data) {
-    char path[MAX_PATH] = "SYSQ.txt";
-    if (!AskSaveFileName(dialog, path, sizeof path, Tx("環境情報の保存", "Save the environment information"),
-                         Tx("テキスト ファイル(*.txt)\0*.txt\0", "Text Files(*.txt)\0*.txt\0"), "txt"))
-        return;
-    ShowTextFileWriteError(dialog, WriteTextFile(path, data.report.data(), data.report.size()));
-}
-
-BOOL OnInitDialog(HWND dialog, SysqDialog *data) {
-    SetWindowLongPtrA(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(data));
-    data->layout.Create(dialog, kAnchors);
-    AddToolTips(dialog, ToolTipTable(kToolTipsJa, kToolTipsEn));
-    HCURSOR previous = SetCursor(LoadCursor(nullptr, IDC_WAIT));
-    data->report = BuildEnvironmentReport();
-    SetCursor(previous);
-    if (data->report.empty() || !SetDlgItemTextA(dialog, IDC_SYSQ_TEXT, data->report.c_str()))
-        ShowMessage(dialog, {"メモリが足りません。", "Out of memory."}, MB_ICONERROR);
-    // The text would otherwise take the focus with everything selected.
-    SetFocus(GetDlgItem(dialog, IDCANCEL));
-    return FALSE;
-}
-
-void OnCommand(HWND dialog, SysqDialog &data, int id) {
-    switch (id) {
-    case IDC_SYSQ_COPY:
-        CopyReportToClipboard(dialog, data.report);
-        break;
-    case IDC_SYSQ_SAVE:
-        OnSave(dialog, data);
-        break;
-    case IDHELP:
-        ShowHelp(dialog, kHelpTopic);
-        break;
-    case IDCANCEL:
-        EndDialog(dialog, IDCANCEL);
-        break;
-    }
-}
-
-INT_PTR CALLBACK SysqProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
-    auto *data = reinterpret_cast<SysqDialog *>(GetWindowLongPtrA(dialog, DWLP_USER));
-    // WM_GETMINMAXINFO comes before WM_INITDIALOG too, when there is no layout yet.
-    if (data && data->layout.OnMessage(message, lParam)) return TRUE;
-    switch (message) {
-    case WM_INITDIALOG:
-        return OnInitDialog(dialog, reinterpret_cast<SysqDialog *>(lParam));
-    case WM_COMMAND:
-        if (data) OnCommand(dialog, *data, LOWORD(wParam));
-        return TRUE;
-    case WM_HELP:
-        ShowHelp(dialog, kHelpTopic);
-        return TRUE;
-    case WM_DESTROY:
-        if (data) data->layout.Destroy();
-        return FALSE;
-    }
-    return FALSE;
-}
-
 } // namespace
 
 void ShowEnvironmentReport(HWND owner) {
-    SysqDialog data;
-    HINSTANCE instance = ResourceInstance();
-    DialogBoxParamA(instance, MAKEINTRESOURCEA(ResId(IDD_SYSQ_JA, IDD_SYSQ_EN)), owner, SysqProc,
-                    reinterpret_cast<LPARAM>(&data));
+    ReportDialog dialog{IDD_SYSQ_JA,   IDD_SYSQ_EN, IDC_SYSQ_TEXT, IDC_SYSQ_COPY,
+                        IDC_SYSQ_SAVE, kAnchors,    "SYSQ.txt",    {"環境情報の保存", "Save the environment information"},
+                        kHelpTopic,    kToolTipsJa, kToolTipsEn};
+    ShowReportDialog(owner, dialog, BuildEnvironmentReport);
 }
