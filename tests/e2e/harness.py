@@ -494,16 +494,31 @@ class Prefix:
         if not self.unix_path(f"{TEST_DIR}\\wauto.exe").exists():
             self.install_test_program("wauto.exe")
         args = _wauto_arguments(steps)
-        result = WautoResult(self.run(f"{TEST_DIR}\\wauto.exe", *args, timeout=timeout or _wauto_time_limit(args)))
-        # wauto writes a line for every failure it reports. An exit without one is Wine failing to
-        # run it (seen on a heavily loaded machine); steps that only look are run once more.
-        if result.returncode == WAUTO_FAILED and not result.stderr.strip() and _only_looks(args):
-            result = WautoResult(self.run(f"{TEST_DIR}\\wauto.exe", *args, timeout=timeout or _wauto_time_limit(args)))
+        result, journal = self._run_wauto(args, timeout)
+        # wauto writes a line for every failure it reports. An end without one is Wine ending it
+        # (seen, rarely, on a heavily loaded machine): when its journal shows that no step ran, or
+        # when its steps only look, running it once more is harmless.
+        silent = result.returncode != 0 and not result.stderr
+        if silent and (not any(line.startswith("step ") for line in journal) or _only_looks(args)):
+            first = journal
+            result, journal = self._run_wauto(args, timeout)
+            journal = [f"first run: {' | '.join(first)}", *journal]
         if check and result.returncode != 0:
             kind = _WAUTO_FAILURES.get(result.returncode, f"exit code {result.returncode}")
             error = TimedOut if result.returncode == WAUTO_TIMEOUT else HarnessError
-            raise error(f"wauto {' '.join(args)}: {kind}: {result.stderr}")
+            said = result.stderr or f"ended without a word; its journal: {' | '.join(journal) or 'empty'}"
+            raise error(f"wauto {' '.join(args)}: {kind}: {said}")
         return result
+
+    def _run_wauto(self, args, timeout):
+        """One wauto call and its journal: "started", "step N" before each step, "exit N"."""
+        journal = f"{TEST_DIR}\\journal\\wauto-{len(self._programs):04d}.txt"
+        path = self.unix_path(journal)
+        path.parent.mkdir(parents=True, exist_ok=True)
+        result = self.run(f"{TEST_DIR}\\wauto.exe", *args, timeout=timeout or _wauto_time_limit(args),
+                          env={"WAUTO_JOURNAL": journal})
+        lines = path.read_text(encoding="utf-8", errors="replace").splitlines() if path.exists() else []
+        return WautoResult(result), lines
 
     # -- registry, through reg.exe in code page 932 so that Japanese texts survive both ways
 

@@ -205,6 +205,10 @@ def test_failures_have_their_own_exit_codes(prefix, demo):
         result = prefix.wauto(steps, check=False)
         assert (result.returncode, result.stderr.startswith("wauto: ")) == (code, True), f"{steps}: {result.stderr}"
         assert message in result.stderr, f"{steps}: {result.stderr}"
+    # The journal tells how far a call came: a usage error before any step, a failure in its step.
+    for steps, journal in [(["list", "--bogus"], ["started", "exit 2"]),
+                           ([DEMO, "click --text Locked"], ["started", "step 1", "step 2", "exit 1"])]:
+        assert prefix._run_wauto(harness._wauto_arguments(steps), None)[1] == journal, steps
 
 
 def test_a_program_that_never_ends_is_killed_at_its_time_out(prefix):

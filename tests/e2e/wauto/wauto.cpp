@@ -116,6 +116,21 @@ void Record(std::initializer_list<std::wstring> fields) {
 // "step 2 (click): " while a step runs, so that a failure says which one.
 std::wstring gStepPrefix;
 
+// With WAUTO_JOURNAL naming a file, wauto appends a line when it starts, before each step and when
+// it ends, so that a caller that sees it end without a word can tell how far it came.
+void Journal(const std::wstring &line) {
+    wchar_t path[MAX_PATH];
+    DWORD length = GetEnvironmentVariableW(L"WAUTO_JOURNAL", path, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) return;
+    HANDLE file = CreateFileW(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return;
+    std::string bytes = Utf8(line + L"\n");
+    DWORD written;
+    WriteFile(file, bytes.data(), DWORD(bytes.size()), &written, nullptr);
+    CloseHandle(file);
+}
+
 int Fail(int code, const std::wstring &message) {
     Write(STD_ERROR_HANDLE, L"wauto: " + gStepPrefix + message + L"\n");
     return code;
@@ -1383,6 +1398,7 @@ int RunSteps(const std::vector<Step> &steps) {
     Session session;
     for (const Step &step : steps) {
         gStepPrefix = L"step " + std::to_wstring(step.number) + L" (" + step.verb + L"): ";
+        Journal(L"step " + std::to_wstring(step.number));
         if (int code = FindVerb(step.verb)->run(step, session)) return code;
     }
     return kExitOk;
@@ -1400,7 +1416,7 @@ std::vector<std::wstring> Arguments() {
 
 } // namespace
 
-int main() {
+static int RunWauto() {
     std::vector<std::wstring> args = Arguments();
     if (args.size() == 1 && (args[0] == L"help" || args[0] == L"--help")) {
         Write(STD_OUTPUT_HANDLE, kUsage);
@@ -1411,4 +1427,11 @@ int main() {
     if (int code = SplitSteps(args, &steps)) return code;
     if (int code = CheckSteps(steps)) return code;
     return RunSteps(steps);
+}
+
+int main() {
+    Journal(L"started");
+    int code = RunWauto();
+    Journal(L"exit " + std::to_wstring(code));
+    return code;
 }
