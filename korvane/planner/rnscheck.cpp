@@ -182,13 +182,32 @@ bool LogonTestPasses() {
 
 // ---- Check disk now -----------------------------------------------------------------------------
 
+// The black screen is waited for until its window is up, and its end until that QS has done: a
+// check that ends at once would otherwise send "/X" before the black screen exists and leave it
+// up, and a slow "/X" could end the window of the QS that a run without restart starts next.
 bool StartQuietShellFromProgramFolder(const char *mode) {
-    std::string qs = ProgramFolder() + "QS.EXE";
-    INT_PTR result = reinterpret_cast<INT_PTR>(
-        ShellExecuteA(nullptr, "open", qs.c_str(), mode, ProgramFolder().c_str(), SW_SHOWNORMAL));
-    if (result > 32) return true;
-    RUNLOG2("QS.EXE - ", ShellExecuteReason(result));
-    return false;
+    constexpr DWORD kWaitMs = 10000;
+    std::string qs = ProgramFolder() + "QS.EXE", folder = ProgramFolder();
+    SHELLEXECUTEINFOA info = {};
+    info.cbSize = sizeof info;
+    info.fMask = SEE_MASK_NOCLOSEPROCESS;
+    info.lpVerb = "open";
+    info.lpFile = qs.c_str();
+    info.lpParameters = mode;
+    info.lpDirectory = folder.c_str();
+    info.nShow = SW_SHOWNORMAL;
+    if (!ShellExecuteExA(&info)) {
+        RUNLOG2("QS.EXE - ", ShellExecuteReason(reinterpret_cast<INT_PTR>(info.hInstApp)));
+        return false;
+    }
+    UniqueHandle process(info.hProcess);
+    if (process) {
+        if (strcmp(mode, "/S") == 0)
+            WaitForInputIdle(process.Get(), kWaitMs);
+        else
+            WaitForSingleObject(process.Get(), kWaitMs);
+    }
+    return true;
 }
 
 struct ScreenState {

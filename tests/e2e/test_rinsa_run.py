@@ -315,6 +315,20 @@ def test_run_without_restart_starts_qs_at_once(prefix):
     assert prefix.reg_values(WINLOGON_KEY).get("Shell") is None, "no shell swap without a restart"
 
 
+def test_run_without_restart_checks_the_disk_under_a_black_screen_that_goes_with_it(prefix):
+    # "aux_vso.exe" 2 is the black screen; the stand-in's check ends at once, before a slow black
+    # screen would be up, and QS's own window comes next on the same desktop.
+    machine = Machine(prefix, "win7", {"How": 4, "Selected": 1, "NotAutoPowerOff": 1, "aux_vso.exe": 2})
+    korvane = machine.session.start(KORVANE, "/A")
+    outcome = machine.session.run(first=korvane, boots=0, timeout=120)
+    assert outcome.ended == "exit" and not outcome.actions, outcome
+    harness.wait_until(lambda: not machine.session.command_list() and machine.log()[-1:] == ["Completed."], 60,
+                       "QS to work the list")
+    assert [r.command_line.split(" ", 1)[1] for r in prefix.journal("CHKDSK")] == ["C: /F /X"]
+    harness.wait_until(lambda: not any("QS.EXE" in command.upper() for _, command in
+                                       harness.prefix_processes(prefix.path)), 30, "every QS to end")
+
+
 # ---- Clean-up -------------------------------------------------------------------------------------
 
 SHELL_FOLDERS = "HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders"
