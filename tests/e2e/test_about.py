@@ -3,27 +3,10 @@ its version line and notice; a click on a link opening the stand-in browser regi
 the prefix (which records how it was called); the buttons to the environment report and History.
 Screenshots in both languages are kept as artefacts."""
 import harness
-from session import SETTINGS_KEY
+from configurator import JAPANESE, MAIN, exit_program, start
 
-KORVANE = harness.PRODUCT_DIR + "\\KORVANE.EXE"
-MAIN = "wait --class korvane --timeout 60"
 ABOUT = "wait --class #32770 --title About --timeout 30"
-ENGLISH = {"RNSLANG": "EN"}
-JAPANESE = {**harness.JAPANESE, "RNSLANG": "JA"}
-QUIET_START = {"CreateRestorePoint": 0, "warn_summer": 1}
 WM_LBUTTONDOWN, WM_LBUTTONUP = 0x201, 0x202
-
-
-def start(prefix, settings=None, env=ENGLISH):
-    prefix.import_values({SETTINGS_KEY: {**QUIET_START, **(settings or {})}})
-    program = prefix.start(KORVANE, env=env)
-    prefix.wauto(MAIN)
-    return program
-
-
-def exit_program(prefix, program):
-    prefix.wauto(MAIN, "click --id 104")
-    assert program.wait(30) == 0
 
 
 def install_browser(prefix):

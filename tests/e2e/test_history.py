@@ -1,28 +1,16 @@
 """The run log viewer "History" as a user meets it from the normal mode's Tools menu: a log shown to
 its newest line, the debug box stored in fjlog on Close, Remove with its question, and a log another
 program holds open, which stays. Screenshots in both languages are artefacts."""
+from functools import partial
+
+import configurator
 import harness
-from session import SETTINGS_KEY
+from configurator import JAPANESE, MAIN, NORMAL_MODE, exit_program, wait_for_setting
 
-KORVANE = harness.PRODUCT_DIR + "\\KORVANE.EXE"
 LOG = harness.PRODUCT_DIR + "\\KORVANE.LOG"
-MAIN = "wait --class korvane --timeout 60"
-ENGLISH = {"RNSLANG": "EN"}
-JAPANESE = {**harness.JAPANESE, "RNSLANG": "JA"}
-QUIET_START = {"CreateRestorePoint": 0, "warn_summer": 1, "mode": 1}
 HISTORY_COMMAND = 1082
-
-
-def start(prefix, env=ENGLISH):
-    prefix.import_values({SETTINGS_KEY: QUIET_START})
-    program = prefix.start(KORVANE, env=env)
-    prefix.wauto(MAIN, "enabled --id 1 --state 1 --timeout 30")
-    return program
-
-
-def exit_program(prefix, program):
-    prefix.wauto(MAIN, "click --id 104")
-    assert program.wait(30) == 0
+# The normal mode, ready once its Start button can be pressed.
+start = partial(configurator.start, mode=NORMAL_MODE, ready=["enabled --id 1 --state 1 --timeout 30"])
 
 
 def shown_lines(prefix, history):
@@ -47,7 +35,7 @@ def test_history_shows_a_large_log_stores_the_debug_box_and_removes_the_log(pref
     assert lines[-1] == "Dec  6, 2026 15:33:19 [QS]$Log a step of the run that took its time, line 1999"
     harness.screenshot("history-en")
     prefix.wauto(history, "check --id 1148", "click --id 2", "closed --timeout 30")
-    harness.wait_until(lambda: prefix.reg_values(SETTINGS_KEY).get("fjlog") == 1, 20, "fjlog 1")
+    wait_for_setting(prefix, "fjlog", 1)
 
     asked = prefix.wauto(MAIN, f"menu {HISTORY_COMMAND}", history, "checked --id 1148", "click --id 1052",
                          "wait --class #32770 --title Tidewell --timeout 30", "text --id 65535", "click --id 6")
@@ -56,7 +44,7 @@ def test_history_shows_a_large_log_stores_the_debug_box_and_removes_the_log(pref
     harness.wait_until(lambda: not shown_lines(prefix, history), 20, "an empty history")
     assert not prefix.unix_path(LOG).exists()
     prefix.wauto(history, "uncheck --id 1148", "click --id 2", "closed --timeout 30")
-    harness.wait_until(lambda: prefix.reg_values(SETTINGS_KEY).get("fjlog") == 0, 20, "fjlog 0")
+    wait_for_setting(prefix, "fjlog", 0)
     exit_program(prefix, program)
 
 

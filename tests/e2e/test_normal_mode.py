@@ -5,14 +5,9 @@ in both languages are kept as artefacts."""
 import re
 
 import harness
-from session import SETTINGS_KEY, Session
+from configurator import ENGLISH, JAPANESE, MAIN, exit_program, settings, start, wait_for_setting
+from session import Session
 
-KORVANE = harness.PRODUCT_DIR + "\\KORVANE.EXE"
-MAIN = "wait --class korvane --timeout 60"
-ENGLISH = {"RNSLANG": "EN"}
-JAPANESE = {**harness.JAPANESE, "RNSLANG": "JA"}
-# Questions of the start-up that a first start would ask, answered once and for all.
-QUIET_START = {"CreateRestorePoint": 0, "warn_summer": 1}
 IDLE_STATUS = "Press [Start] button to start rinsa running."
 DRIVE_C, DRIVE_E = 1006, 1008
 # The keys that walk the ring of mode buttons and the button each leaves the focus on.
@@ -20,26 +15,6 @@ RING_WALK = [("{Tab}", 103), ("{Tab}", 104), ("{Tab}", 105), ("{Tab}", 106), ("{
              ("{Down}", 102)]
 STAMP_C = bytes([0xEA, 0x07, 1, 0, 4, 0, 1, 0, 10, 0, 0, 0, 0, 0, 0, 0])
 STAMP_D = bytes([0xE9, 0x07, 12, 0, 3, 0, 31, 0, 23, 0, 59, 0, 0, 0, 0, 0])
-
-
-def start(prefix, settings=None, env=ENGLISH, session=None):
-    prefix.import_values({SETTINGS_KEY: {**QUIET_START, **(settings or {})}})
-    program = session.start(KORVANE, env=env) if session else prefix.start(KORVANE, env=env)
-    prefix.wauto(MAIN)
-    return program
-
-
-def settings(prefix):
-    return prefix.reg_values(SETTINGS_KEY) or {}
-
-
-def wait_for_setting(prefix, name, value):
-    harness.wait_until(lambda: settings(prefix).get(name) == value, 20, f"{name} to become {value!r}")
-
-
-def exit_program(prefix, program):
-    prefix.wauto(MAIN, "click --id 104")
-    assert program.wait(30) == 0
 
 
 def focused_ids(result):

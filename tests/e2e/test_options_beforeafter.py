@@ -2,21 +2,18 @@
 buttons, the two waits shown as minutes and seconds and stored as seconds, a wait too long to store
 refused with the sheet kept open, and the command-line editor in its one-line and several-line
 forms. Screenshots of the page and both editor forms in English and Japanese are kept."""
+from functools import partial
+
+import configurator
 import harness
+from configurator import ENGLISH, JAPANESE, MAIN, NORMAL_MODE, exit_program, settings
 from session import SETTINGS_KEY
 
-KORVANE = harness.PRODUCT_DIR + "\\KORVANE.EXE"
-MAIN = "wait --class korvane --timeout 60"
 SHEET = "wait --class #32770 --title Options --timeout 30"
 SHEET_JA = "wait --class #32770 --title オプション --timeout 30"
 EDITOR_EN = "wait --class #32770 --title 'Before and After' --timeout 30"
 EDITOR_JA = "wait --class #32770 --title 前後の処理 --timeout 30"
 MESSAGE = "wait --class #32770 --title Tidewell --timeout 30"
-ENGLISH = {"RNSLANG": "EN"}
-JAPANESE = {**harness.JAPANESE, "RNSLANG": "JA"}
-# Questions of the start-up that a first start would ask, answered once and for all; the normal
-# mode opens at once.
-QUIET_START = {"CreateRestorePoint": 0, "warn_summer": 1, "mode": 1}
 BEFORE_AFTER_PAGE = 1101
 # Page: the shutdown hook's Setting button, the wait before the run and its fields.
 SHUTDOWN_SET, BEFORE_SET, REBOOT_SET, AFTER_SET = 1175, 1170, 1171, 1173
@@ -26,24 +23,12 @@ AFTER_MINUTES, AFTER_SECONDS = 1186, 1188
 LINES, LINE, OPEN, SAVE, NOTE = 1171, 1172, 1049, 1051, 1002
 
 
-def start(prefix, settings, env):
-    prefix.import_values({SETTINGS_KEY: {**QUIET_START, **settings}})
-    program = prefix.start(KORVANE, env=env)
-    prefix.wauto(MAIN, "expect --id 1167 --has [ --timeout 60")
-    return program
+# The normal mode at once, ready when its status line is filled.
+start = partial(configurator.start, mode=NORMAL_MODE, ready=["expect --id 1167 --has [ --timeout 60"])
 
 
 def open_sheet(prefix, sheet=SHEET):
     prefix.wauto(MAIN, f"menu {BEFORE_AFTER_PAGE}", sheet)
-
-
-def exit_program(prefix, program):
-    prefix.wauto(MAIN, "click --id 104")
-    assert program.wait(30) == 0
-
-
-def settings(prefix):
-    return prefix.reg_values(SETTINGS_KEY) or {}
 
 
 def value_type(prefix, name):

@@ -3,30 +3,23 @@ and driven as a user would: the page each opening command shows first, a use-onc
 command-line history kept newest first under HKEY_CURRENT_USER, and the pass count that enables
 the last-round option on Windows XP. Screenshots of the three pages in English and Japanese are
 kept as artefacts."""
-import harness
-from session import SETTINGS_KEY
+from functools import partial
 
-KORVANE = harness.PRODUCT_DIR + "\\KORVANE.EXE"
-MAIN = "wait --class korvane --timeout 60"
+import configurator
+import harness
+from configurator import JAPANESE, MAIN, NORMAL_MODE, exit_program, settings
+
 SHEET = "wait --class #32770 --title Options --timeout 30"
 SHEET_JA = "wait --class #32770 --title オプション --timeout 30"
 HISTORY_KEY = "HKCU\\Software\\Halvornix\\Korvane\\CurrentVersion"
 WINE_KEY = "HKCU\\Software\\Wine"
-ENGLISH = {"RNSLANG": "EN"}
-JAPANESE = {**harness.JAPANESE, "RNSLANG": "JA"}
-# Questions of the start-up that a first start would ask, answered once and for all; the normal mode.
-QUIET_START = {"CreateRestorePoint": 0, "warn_summer": 1, "mode": 1}
 OPEN_DEFRAG, OPEN_CHECK = 1084, 1085
 PASSES, GUI, LAST_ROUND, SURFACE, BEFORE, COMMAND = 1042, 1071, 1177, 1063, 1102, 1163
 # The next tab, as the arrow key on the sheet's tabs chooses it.
 NEXT_PAGE = "keys --class SysTabControl32 {Right}"
 
 
-def start(prefix, settings=None, env=ENGLISH):
-    prefix.import_values({SETTINGS_KEY: {**QUIET_START, **(settings or {})}})
-    program = prefix.start(KORVANE, env=env)
-    prefix.wauto(MAIN)
-    return program
+start = partial(configurator.start, mode=NORMAL_MODE)
 
 
 def open_sheet(prefix, command, sheet=SHEET):
@@ -37,15 +30,6 @@ def open_sheet(prefix, command, sheet=SHEET):
 
 def close_sheet(prefix, button, sheet=SHEET):
     prefix.wauto(sheet, f"click --id {button}", "closed --timeout 30")
-
-
-def exit_program(prefix, program):
-    prefix.wauto(MAIN, "click --id 104")
-    assert program.wait(30) == 0
-
-
-def settings(prefix):
-    return prefix.reg_values(SETTINGS_KEY) or {}
 
 
 def test_opening_commands_use_once_and_the_history(prefix):

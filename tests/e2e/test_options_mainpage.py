@@ -2,17 +2,14 @@
 Options sheet of the normal mode: what they show, what OK writes back, the writes the pages make
 as they open, the scheduler status line beside a resident scheduler, and a refused check-disk
 countdown. Screenshots of the three in English and Japanese are kept as artefacts."""
-import harness
-from session import SETTINGS_KEY
+from functools import partial
 
-KORVANE = harness.PRODUCT_DIR + "\\KORVANE.EXE"
+import configurator
+import harness
+from configurator import ENGLISH, JAPANESE, MAIN, NORMAL_MODE, exit_program, settings
+
 SESSION_MANAGER = "HKLM\\SYSTEM\\CurrentControlSet\\Control\\Session Manager"
 WINE_KEY = "HKCU\\Software\\Wine"
-MAIN = "wait --class korvane --timeout 60"
-ENGLISH = {"RNSLANG": "EN"}
-JAPANESE = {**harness.JAPANESE, "RNSLANG": "JA"}
-# The normal mode at once, without the questions of a first start.
-BASE = {"mode": 1, "warn_summer": 1, "CreateRestorePoint": 0}
 MAIN_PAGE, METHOD_PAGE = 1083, 1078
 SHEET_EN = "wait --class #32770 --title Options --timeout 30"
 SHEET_JA = "wait --class #32770 --title オプション --timeout 30"
@@ -24,15 +21,8 @@ SCHEDULER_SETTINGS = "wait --class #32770 --title 'Tidewell scheduler settings' 
 SCHEDULER_SAVE_AND_START = 6
 
 
-def start(prefix, settings, env):
-    prefix.import_values({WINE_KEY: {"Version": "win10"}, SETTINGS_KEY: {**BASE, **settings}})
-    program = prefix.start(KORVANE, env=env)
-    prefix.wauto(MAIN)
-    return program
-
-
-def settings(prefix):
-    return prefix.reg_values(SETTINGS_KEY) or {}
+# The normal mode at once, on a Windows 10 as Wine plays it.
+start = partial(configurator.start, mode=NORMAL_MODE, first={WINE_KEY: {"Version": "win10"}})
 
 
 def open_sheet(prefix, command, sheet=SHEET_EN):
@@ -51,11 +41,6 @@ def checks(prefix, *ids, sheet=SHEET_EN):
 def enabled(prefix, *ids, sheet=SHEET_EN):
     shown = prefix.wauto(sheet, *[f"enabled --id {i}" for i in ids])
     return [int(record[0]) for record in shown.of_kind("enabled")]
-
-
-def exit_program(prefix, program):
-    prefix.wauto(MAIN, "click --id 104")
-    assert program.wait(30) == 0
 
 
 def test_pages_write_back_and_show_the_scheduler(prefix):

@@ -7,13 +7,9 @@ The main options page comes with its own change; where it has no button 1154 yet
 import pytest
 
 import harness
+from configurator import ENGLISH, JAPANESE, NORMAL_MODE, exit_program, start
 from session import SETTINGS_KEY
 
-KORVANE = harness.PRODUCT_DIR + "\\KORVANE.EXE"
-MAIN = "wait --class korvane --timeout 60"
-ENGLISH = {"RNSLANG": "EN"}
-JAPANESE = {**harness.JAPANESE, "RNSLANG": "JA"}
-QUIET_START = {"CreateRestorePoint": 0, "warn_summer": 1}
 MAIN_PAGE_COMMAND, STOP_BUTTON, LIST = 1083, 1154, 1155
 SERVICES = "HKLM\\SYSTEM\\CurrentControlSet\\Services"
 MISSING_MODULE = "@%SystemRoot%\\system32\\tw-no-such-module.dll,-5"
@@ -38,9 +34,7 @@ def dialog_step(language):
 
 def open_stop_services(prefix, env, language, stored):
     """korvane in normal mode with stopsrv as given, the main options page, then Stop Services."""
-    prefix.import_values({SETTINGS_KEY: {**QUIET_START, "mode": 1, "stopsrv": stored}})
-    program = prefix.start(KORVANE, env=env)
-    prefix.wauto(MAIN, f"click --id {MAIN_PAGE_COMMAND}")
+    program = start(prefix, {"stopsrv": stored}, env, mode=NORMAL_MODE, ready=[f"click --id {MAIN_PAGE_COMMAND}"])
     page = prefix.wauto(sheet_step(language), "list")
     if STOP_BUTTON not in [control[1] for control in page.controls]:
         pytest.skip("the main options page has no Select Stopping Services button (1154) yet")
@@ -91,8 +85,7 @@ def test_the_list_the_menu_and_ok_write_stopsrv(prefix):
     assert prefix.reg_query(SETTINGS_KEY, "stopsrv") == "TwStopAuto\x07TwStopDisabled\x07"
     prefix.wauto(sheet_step("en"), "click --id 2", "closed")
     assert prefix.reg_query(SETTINGS_KEY, "stopsrv") == "TwStopAuto\x07TwStopDisabled\x07"
-    prefix.wauto(MAIN, "click --id 104")
-    assert program.wait(30) == 0
+    exit_program(prefix, program)
 
 
 def test_japanese_dialog_and_cancel(prefix):
@@ -103,5 +96,4 @@ def test_japanese_dialog_and_cancel(prefix):
                  "click --id 2", "closed")
     assert prefix.reg_query(SETTINGS_KEY, "stopsrv") == "TwStopAuto\x07", "Cancel writes nothing"
     prefix.wauto(sheet_step("ja"), "click --id 2", "closed")
-    prefix.wauto(MAIN, "click --id 104")
-    assert program.wait(30) == 0
+    exit_program(prefix, program)

@@ -3,23 +3,20 @@ removes the verb keys, Explorer's command hands a file to korvane, the shortcut 
 shortcut files (read back through IShellLinkA by lnkread), and the test prefix keeps what a test
 puts on its desktop to itself. Screenshots of both dialogs in both languages are kept as artefacts."""
 import os
+from functools import partial
 from pathlib import Path
 
+import configurator
 import harness
+from configurator import JAPANESE, KORVANE, MAIN, NORMAL_MODE, exit_program
 from session import SETTINGS_KEY
 
-KORVANE = harness.PRODUCT_DIR + "\\KORVANE.EXE"
-MAIN = "wait --class korvane --timeout 60"
 EXTENSIONS = "wait --title 'Shell Extensions' --timeout 30"
 SHORTCUT = "wait --title 'Create a shortcut file for rinsa' --timeout 30"
 EXTENSIONS_JA = "wait --title 'シェル拡張' --timeout 30"
 SHORTCUT_JA = "wait --title 'Rinsa のショートカット ファイルの作成' --timeout 30"
 BOX = "wait --class #32770 --title Tidewell --timeout 30"
 BOX_JA = "wait --class #32770 --title タイドウェル --timeout 30"
-ENGLISH = {"RNSLANG": "EN"}
-JAPANESE = {**harness.JAPANESE, "RNSLANG": "JA"}
-# Questions of the start-up that a first start would ask, answered once and for all.
-QUIET_START = {"CreateRestorePoint": 0, "warn_summer": 1}
 EXE_VERB, ALL_VERB = "HKCR\\exefile\\shell\\korvane", "HKCR\\*\\shell\\korvane"
 COMMAND = '"C:\\Program Files\\Tidewell\\KORVANE.EXE" /E"%1"'
 SHELL_EXTENSIONS = 1081
@@ -31,16 +28,7 @@ OTHER = 1123
 CREATED = "The shortcut of Rinsa on Desktop was created."
 
 
-def start(prefix, env=ENGLISH, settings=None):
-    prefix.import_values({SETTINGS_KEY: {**QUIET_START, "mode": 1, **(settings or {})}})
-    program = prefix.start(KORVANE, env=env)
-    prefix.wauto(MAIN)
-    return program
-
-
-def exit_program(prefix, program):
-    prefix.wauto(MAIN, "click --id 104")
-    assert program.wait(30) == 0
+start = partial(configurator.start, mode=NORMAL_MODE)
 
 
 def checks(result):

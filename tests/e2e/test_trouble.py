@@ -4,14 +4,13 @@ the automatic logon, the services put back and Windows restarted through ExitWin
 backup, System Restore and configuration programs started as stand-ins, and restore points made
 through a stand-in srclient.dll that answers with a status the test chose, from the menu and from
 the planner before a run. Screenshots of the dialog in English and Japanese are kept as artefacts."""
-import harness
-from session import RUN_LOG, SETTINGS_KEY, Session
+from functools import partial
 
-KORVANE = harness.PRODUCT_DIR + "\\KORVANE.EXE"
-MAIN = "wait --class korvane --timeout 60"
-ENGLISH = {"RNSLANG": "EN"}
-JAPANESE = {**harness.JAPANESE, "RNSLANG": "JA"}
-QUIET_START = {"CreateRestorePoint": 0, "warn_summer": 1, "mode": 1}
+import configurator
+import harness
+from configurator import ENGLISH, JAPANESE, MAIN, NORMAL_MODE
+from session import RUN_LOG, Session
+
 TROUBLE_COMMAND = 1079
 TITLES = {"en": "Trouble solutions", "ja": "トラブル解決"}
 ICON_CACHE, SERVICES_BUTTON, UNUSED, AUTO_LOGON, PREFETCH, AUTOCHK = 1000, 1001, 1002, 1003, 1004, 1005
@@ -44,17 +43,9 @@ def dialog(language="en"):
     return ["wait", "--class", "#32770", "--title", TITLES[language], "--timeout", "30"]
 
 
-def start(prefix, settings=None, env=ENGLISH, session=None):
-    prefix.import_values({SETTINGS_KEY: {**QUIET_START, **(settings or {})}})
-    program = session.start(KORVANE, env=env) if session else prefix.start(KORVANE, env=env)
-    prefix.wauto(MAIN)
-    return program
-
-
-def exit_program(prefix, program):
-    # After a run that was given up, the buttons come back once the planner has returned.
-    prefix.wauto(MAIN, "enabled --id 104 --state 1 --timeout 30", "click --id 104")
-    assert program.wait(30) == 0
+start = partial(configurator.start, mode=NORMAL_MODE)
+# After a run that was given up, the buttons come back once the planner has returned.
+exit_program = partial(configurator.exit_program, ready=["enabled --id 104 --state 1 --timeout 30"])
 
 
 def answer(prefix, button, language="en"):

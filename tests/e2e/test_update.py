@@ -9,19 +9,16 @@ import select
 import socket
 import threading
 import time
+from functools import partial
 
 import pytest
 
+import configurator
 import harness
-from session import SETTINGS_KEY
+from configurator import JAPANESE, MAIN, NORMAL_MODE, exit_program, settings, wait_for_setting
 
-KORVANE = harness.PRODUCT_DIR + "\\KORVANE.EXE"
-MAIN = "wait --class korvane --timeout 60"
 DIALOG = "wait --class #32770 --title 'Checking Update' --timeout 30"
 BOX = "wait --class #32770 --title Tidewell --timeout 30"
-ENGLISH = {"RNSLANG": "EN"}
-JAPANESE = {**harness.JAPANESE, "RNSLANG": "JA"}
-QUIET_START = {"CreateRestorePoint": 0, "warn_summer": 1}
 BROWSER = "C:\\standins\\BROWSER.EXE"
 OWN_VERSION = 10000  # the build's file version 1.0.0.0
 
@@ -112,20 +109,7 @@ def install_browser(prefix):
     prefix.import_values({f"HKCR\\{scheme}\\shell\\open\\command": {"": command} for scheme in ("http", "https")})
 
 
-def start(prefix, settings=None, env=ENGLISH):
-    prefix.import_values({SETTINGS_KEY: {**QUIET_START, "mode": 1, **(settings or {})}})
-    program = prefix.start(KORVANE, env=env)
-    prefix.wauto(MAIN)
-    return program
-
-
-def settings(prefix):
-    return prefix.reg_values(SETTINGS_KEY) or {}
-
-
-def exit_program(prefix, program):
-    prefix.wauto(MAIN, "click --id 104")
-    assert program.wait(30) == 0
+start = partial(configurator.start, mode=NORMAL_MODE)
 
 
 def no_tidewell_box(prefix):
@@ -229,7 +213,7 @@ def test_cancel_on_the_automatic_question_turns_the_check_off(prefix, server):
     program = start(prefix, automatic(server), env=JAPANESE)
     asked = prefix.wauto(BOX.replace("Tidewell", "タイドウェル"), "text --id 65535", ["click", "--id", str(IDCANCEL)])
     assert "([キャンセル] : 今後は通知しません。)" in asked.texts[0]
-    harness.wait_until(lambda: settings(prefix).get("AutoUpdateCheck") == 0, 30, "AutoUpdateCheck to become 0")
+    wait_for_setting(prefix, "AutoUpdateCheck", 0, timeout=30)
     prefix.wauto(MAIN, "menu 1080")
     dialog = DIALOG.replace("Checking Update", "アップデートチェック")
     shown = prefix.wauto(dialog, "enabled --id 1045 --state 1 --timeout 30", "checked --id 1046")

@@ -5,38 +5,18 @@ stand-in archive library in the System folder) and the message of a missing libr
 handing over to the planner. Screenshots of pages 21, 31 and 41 in both languages and of an AVG page
 are kept as artefacts."""
 import struct
+from functools import partial
 
+import configurator
 import harness
-from session import SETTINGS_KEY, Session
+from configurator import ENGLISH, JAPANESE, MAIN, WIZARD_MODE, exit_program, settings, wait_for_setting
+from session import Session
 
-KORVANE = harness.PRODUCT_DIR + "\\KORVANE.EXE"
-MAIN = "wait --class korvane --timeout 60"
 BOX = "wait --class #32770 --title Tidewell --timeout 30"
-ENGLISH = {"RNSLANG": "EN"}
-JAPANESE = {**harness.JAPANESE, "RNSLANG": "JA"}
-QUIET_START = {"CreateRestorePoint": 0, "warn_summer": 1, "mode": 21}
 ANSWER = {n: 106 + n for n in range(1, 6)}
 IDYES, IDNO = 6, 7
-
-
-def start(prefix, settings=None, env=ENGLISH, session=None):
-    prefix.import_values({SETTINGS_KEY: {**QUIET_START, **(settings or {})}})
-    program = session.start(KORVANE, env=env) if session else prefix.start(KORVANE, env=env)
-    prefix.wauto(MAIN, f"enabled --id {ANSWER[1]} --state 1 --timeout 30")
-    return program
-
-
-def settings(prefix):
-    return prefix.reg_values(SETTINGS_KEY) or {}
-
-
-def wait_for_setting(prefix, name, value):
-    harness.wait_until(lambda: settings(prefix).get(name) == value, 20, f"{name} to become {value!r}")
-
-
-def exit_program(prefix, program):
-    prefix.wauto(MAIN, "click --id 104")
-    assert program.wait(30) == 0
+# The wizard at once, ready when its first answer button can be pressed.
+start = partial(configurator.start, mode=WIZARD_MODE, ready=[f"enabled --id {ANSWER[1]} --state 1 --timeout 30"])
 
 
 def answer(prefix, button, first_text=None, setting=None):
