@@ -3,6 +3,7 @@
 // the boot-file moves) is a plain function here, so each can be checked on its own.
 #pragma once
 
+#include "planner/rnscheck.h" // kSessionManagerPath
 #include "planner/rnsrun.h"
 
 #include <windows.h>
@@ -39,7 +40,6 @@ std::vector<std::string> RestoreServiceStarts(const std::vector<std::string> &na
 
 // ---- BootExecute ------------------------------------------------------------------------------------
 
-constexpr const char *kSessionManagerPath = "SYSTEM\\CurrentControlSet\\Control\\Session Manager";
 constexpr const char *kBootExecute = "BootExecute";
 // The standard entry: check disk at boot where Windows asks for it.
 constexpr const char *kStandardAutochk = "autocheck autochk *";
