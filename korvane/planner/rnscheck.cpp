@@ -8,6 +8,7 @@
 #include "korvane.h"
 #include "dialogs/notify.h"
 #include "planner/rnsrun.h"
+#include "planner/rnsstop.h"
 
 #include "language.h"
 #include "platform.h"
@@ -558,21 +559,23 @@ bool ScheduleBootCheck(const PlannerOptions &options) {
         ReportScheduleFailure();
         return false;
     }
+    if (backup == Backup::Made) StopPoint("_BootExecute saved");
     RUNLOG(Tx("BootExecute を保存しました。", "Saved BootExecute."));
     std::string data = BootExecuteBytes(letters, options.surfaceScan);
     LogScheduledEntries(letters, data);
+    // Queued before BootExecute changes, so that even a list the planner never finishes puts it
+    // back; the planner writes it again as the first entry of the list, or over it when the
+    // check could not be scheduled.
+    AppendCommand("$RestoreBootExecute");
     RegistryValue scheduled;
     scheduled.exists = true;
     scheduled.type = REG_MULTI_SZ;
     scheduled.bytes = data;
     bool written = key.Write("BootExecute", scheduled);
+    if (written) StopPoint("BootExecute scheduled");
     if (!written && backup == Backup::Made) key.Delete("_BootExecute");
     key.Close();
     if (!written) ReportScheduleFailure();
-    bool restoreNeeded = written || backup == Backup::Kept;
-    // Queued at once, so that even a list the planner never finishes puts BootExecute back; the
-    // planner writes it again as the first entry of the list.
-    if (restoreNeeded) AppendCommand("$RestoreBootExecute");
     if (written) LogScheduledInJapanese(options.surfaceScan);
-    return restoreNeeded;
+    return written || backup == Backup::Kept;
 }

@@ -3,6 +3,7 @@
 #include "korvane.h"
 #include "planner/rnsplan.h"
 #include "planner/rnsrun.h"
+#include "planner/rnsstop.h"
 
 #include "language.h"
 #include "platform.h"
@@ -864,6 +865,7 @@ void WriteCommandList(PlannerOptions &o, bool bootExecuteSaved, const CarriedRes
     AppendAll(EndEntries(o));
     // An older, longer list must not run on behind the new end.
     DeleteStaleCommands();
+    StopPoint("command list written");
     RUNTRACE("rns:L18");
 }
 
