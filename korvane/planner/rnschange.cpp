@@ -14,6 +14,7 @@
 #include "settings.h"
 #include "winhandle.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -130,6 +131,21 @@ const char *ShellChangeFailedText() {
               "Changing to the Quiet Shell - failed.");
 }
 
+// The shell of a "$RestoreShell" entry the list holds already (carried from an earlier list).
+bool QueuedShellRestore(std::string *shell) {
+    static const char kKeyword[] = "$RestoreShell";
+    constexpr size_t kLength = sizeof kKeyword - 1;
+    std::vector<std::string> entries = Previewing() ? g_planRecord->entries : ReadCommandList();
+    entries.resize(std::min(entries.size(), size_t(CommandCount())));
+    for (const std::string &entry : entries) {
+        if (_strnicmp(entry.c_str(), kKeyword, kLength) != 0 || (entry.size() > kLength && entry[kLength] != ' '))
+            continue;
+        *shell = entry.size() > kLength ? entry.substr(kLength + 1) : std::string();
+        return true;
+    }
+    return false;
+}
+
 // Puts QS in the per-user Shell value, once the entry that gives the old one back is queued: a
 // planner that ends between the two must not leave QS as the shell with no way back. False when
 // the shell is unchanged; oldShell is then what is there (the queued entry writes it again).
@@ -145,8 +161,14 @@ bool ReplaceUserShell(std::string *oldShell) {
         RUNLOG(ShellChangeFailedText());
         return false;
     }
-    *oldShell = OldShellToSave(ReadShell(key), QsShortPath());
-    AppendCommand("$RestoreShell " + *oldShell);
+    std::string current = ReadShell(key);
+    // QS is the shell already when an earlier run did not end; the entry carried from its list
+    // knows the user's shell, which "Explorer.exe" would replace.
+    bool carried = lstrcmpiA(current.c_str(), QsShortPath().c_str()) == 0 && QueuedShellRestore(oldShell);
+    if (!carried) {
+        *oldShell = OldShellToSave(current, QsShortPath());
+        AppendCommand("$RestoreShell " + *oldShell);
+    }
     bool written = key.WriteString("Shell", QsShortPath().c_str(), STRTYPE_KEEP);
     key.Close();
     if (written) StopPoint("Shell QS");

@@ -269,10 +269,13 @@ void WriteScreenSaveActive(const char *value) {
     key.CloseKey();
 }
 
+// The way back is queued before the saver goes off, as for every change the planner makes.
 void StopScreenSaver(ScreenState &state) {
     SystemParametersInfoA(SPI_GETSCREENSAVEACTIVE, 0, &state.screenSaverActive, 0);
+    if (state.screenSaverActive) AppendCommand(kScreenSaverRestore);
     WriteScreenSaveActive("0");
     SystemParametersInfoA(SPI_SETSCREENSAVEACTIVE, FALSE, nullptr, SPIF_SENDCHANGE);
+    if (state.screenSaverActive) StopPoint("ScreenSaveActive 0");
 }
 
 void RestartScreenSaver(const ScreenState &state) {

@@ -2,6 +2,7 @@
 // command lines, the logon pre-test with a scripted LogonUserA (its password never reaches the log
 // or a message), and check disk run at once through CMD and KORVLOG.
 #include "planner/rnscheck.h"
+#include "planner/rnsstop.h"
 
 #include "dialogs/alogon.h"
 #include "dialog_driver.h"
@@ -465,6 +466,25 @@ TEST_F(CheckNowTest, EachDriveIsCheckedBehindTheBlackScreenAndItsExitCodeLogged)
     EXPECT_EQ(expected, Texts());
     RawValue saver = ReadRaw(HKEY_CURRENT_USER, "Control Panel\\desktop", "ScreenSaveActive");
     EXPECT_STREQ("1", reinterpret_cast<const char *>(saver.data.data())) << "the screen saver is back";
+}
+
+// While check disk runs the saver is off: a planner killed then must leave the entry that puts it
+// back, and a run planned over that list must carry the entry on.
+TEST_F(CheckNowTest, TheScreenSaverOffHasItsWayBackInTheList) {
+    static Lines atPoint;
+    atPoint = {"(no stop point)"};
+    void (*savedAction)(const char *) = g_stopPointAction;
+    g_stopPointAction = [](const char *change) {
+        if (strcmp(change, "ScreenSaveActive 0") == 0) atPoint = Entries();
+    };
+    PlannerOptions options;
+    options.drives = 1u << 2;
+    WriteStandIn("MZ but no program");
+    CheckDiskNow(options);
+    g_stopPointAction = savedAction;
+
+    EXPECT_EQ(Lines{kScreenSaverRestore}, atPoint);
+    EXPECT_EQ(Lines{kScreenSaverRestore}, RestoresToCarry({"$LOG x", kScreenSaverRestore, "$End Boot"}).first);
 }
 
 } // namespace
