@@ -91,10 +91,9 @@ class KillMachine(Machine):
             MACHINE_WINLOGON: {"AutoAdminLogon": None, "DefaultUserName": self.user, "DefaultPassword": ""},
             WINLOGON_KEY: {"Shell": None},
             RUNONCE_KEY: {"Korvane0": None},
-            # The saver stays off: Wine keeps a session state of its own beside this value, which
-            # the test cannot set, so its kill point would come and go; the unit test of check
-            # disk before the restart shows its entry.
-            DESKTOP: {"ScreenSaveActive": "0"},
+            # The saver is on, so that check disk before the run switches it off and queues its
+            # way back (a kill point of run method 4).
+            DESKTOP: {"ScreenSaveActive": "1"},
         })
         # The session's own state agrees with the registry, as after a restart.
         prefix.import_values({SESSION_ONLY: None})
