@@ -3,6 +3,7 @@
 // fails is logged and queues nothing; the run goes on.
 #include "planner/rnschange.h"
 #include "planner/rnsplan.h"
+#include "planner/rnsstop.h"
 
 #include "dialogs/alogon.h"
 #include "korvane.h"
@@ -13,6 +14,7 @@
 #include "settings.h"
 #include "winhandle.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -39,6 +41,8 @@ std::string Joined(const std::vector<std::string> &names, const char *separator)
 // ---- UAC ----------------------------------------------------------------------------------------
 
 // True when UAC is off now (or was already); QS queues "$EnableUAC" only for a change made here.
+// The entry is queued before the change: a planner that ends between the two still leaves the way
+// back, and one that fails to write puts back the 1 that is there.
 bool SwitchUacOff() {
     PlannedKey key;
     if (!key.Open(HKEY_LOCAL_MACHINE, kPoliciesSystemPath)) return false;
@@ -48,9 +52,10 @@ bool SwitchUacOff() {
         return true;
     }
     RUNLOG(Tx("UAC を無効にしています...", "Disable UAC..."));
+    AppendCommand("$EnableUAC");
     bool written = key.WriteInteger("EnableLUA", 0);
     key.Close();
-    if (written) AppendCommand("$EnableUAC");
+    if (written) StopPoint("EnableLUA 0");
     return written;
 }
 
@@ -67,6 +72,7 @@ bool DisableService(const std::string &name) {
     if (key.ReadInteger("Start", 0) == 2) {
         AppendCommand("$RService " + name);
         disabled = key.WriteInteger("Start", 4);
+        if (disabled) StopPoint(("service " + name + " disabled").c_str());
         if (!disabled) RUNLOG2(Tx("サービスの停止に失敗しました(V) - ", "Stop Service failed(V) - "), name.c_str());
     }
     key.Close();
@@ -103,6 +109,7 @@ void RegisterQsInRunOnce() {
     bool written = !QsShortPath().empty() && key.WriteString("Korvane0", QsShortPath().c_str(), STRTYPE_KEEP);
     key.Close();
     if (written) {
+        StopPoint("QS in RunOnce");
         RUNLOG(Tx("Qs.exe を登録しました。", "registered Qs.exe."));
         return;
     }
@@ -124,7 +131,24 @@ const char *ShellChangeFailedText() {
               "Changing to the Quiet Shell - failed.");
 }
 
-// Puts QS in the per-user Shell value; false when the shell is unchanged.
+// The shell of a "$RestoreShell" entry the list holds already (carried from an earlier list).
+bool QueuedShellRestore(std::string *shell) {
+    static const char kKeyword[] = "$RestoreShell";
+    constexpr size_t kLength = sizeof kKeyword - 1;
+    std::vector<std::string> entries = Previewing() ? g_planRecord->entries : ReadCommandList();
+    entries.resize(std::min(entries.size(), size_t(CommandCount())));
+    for (const std::string &entry : entries) {
+        if (_strnicmp(entry.c_str(), kKeyword, kLength) != 0 || (entry.size() > kLength && entry[kLength] != ' '))
+            continue;
+        *shell = entry.size() > kLength ? entry.substr(kLength + 1) : std::string();
+        return true;
+    }
+    return false;
+}
+
+// Puts QS in the per-user Shell value, once the entry that gives the old one back is queued: a
+// planner that ends between the two must not leave QS as the shell with no way back. False when
+// the shell is unchanged; oldShell is then what is there (the queued entry writes it again).
 bool ReplaceUserShell(std::string *oldShell) {
     PlannedKey key;
     if (!key.Open(HKEY_CURRENT_USER, kUserWinlogonPath)) {
@@ -132,11 +156,23 @@ bool ReplaceUserShell(std::string *oldShell) {
         RUNLOG(ShellChangeFailedText());
         return false;
     }
+    if (QsShortPath().empty()) {
+        key.Close();
+        RUNLOG(ShellChangeFailedText());
+        return false;
+    }
     std::string current = ReadShell(key);
-    bool written = !QsShortPath().empty() && key.WriteString("Shell", QsShortPath().c_str(), STRTYPE_KEEP);
+    // QS is the shell already when an earlier run did not end; the entry carried from its list
+    // knows the user's shell, which "Explorer.exe" would replace.
+    bool carried = lstrcmpiA(current.c_str(), QsShortPath().c_str()) == 0 && QueuedShellRestore(oldShell);
+    if (!carried) {
+        *oldShell = OldShellToSave(current, QsShortPath());
+        AppendCommand("$RestoreShell " + *oldShell);
+    }
+    bool written = key.WriteString("Shell", QsShortPath().c_str(), STRTYPE_KEEP);
     key.Close();
+    if (written) StopPoint("Shell QS");
     RUNLOG(written ? Tx("Quiet Shell に切り替えました。", "Changed to the Quiet Shell.") : ShellChangeFailedText());
-    if (written) *oldShell = OldShellToSave(current, QsShortPath());
     return written;
 }
 
@@ -158,7 +194,6 @@ void SwapShell() {
     std::string oldShell;
     if (!ReplaceUserShell(&oldShell)) return;
     SaveOldShell(oldShell);
-    AppendCommand("$RestoreShell " + oldShell);
     RUNLOG(Tx("シェルを元に戻すコマンドを作成しました。", "Made command to restore shell."));
 }
 
@@ -168,23 +203,25 @@ bool AllZero(const std::string &bytes) {
     return bytes.find_first_not_of('\0') == std::string::npos;
 }
 
-// Saves PagingFiles in _PagingFiles and empties it. The copy comes first: the entry is never
-// emptied without a backup. A PagingFiles that a run already emptied keeps the backup of that run
-// (its restore did not happen yet). Returns the saved value, or one that does not exist.
-RegistryValue EmptyPagingFiles(PlannedKey &key) {
+// Saves PagingFiles in _PagingFiles; the copy comes first, the entry is never emptied without a
+// backup. A PagingFiles that a run already emptied keeps the backup of that run (its restore did
+// not happen yet). Returns the saved value, or one that does not exist.
+RegistryValue SavePagingFiles(PlannedKey &key, bool *emptied) {
     RegistryValue current = key.Read("PagingFiles");
     if (!current.exists || current.bytes.empty()) return RegistryValue();
     RegistryValue saved = key.Read("_PagingFiles");
-    if (AllZero(current.bytes) && saved.exists && !saved.bytes.empty()) return saved;
-    static const char kEmptied[3] = {0, 0, 0};
+    *emptied = AllZero(current.bytes) && saved.exists && !saved.bytes.empty();
+    if (*emptied) return saved;
     if (key.WriteBinary("_PagingFiles", current.bytes.data(), DWORD(current.bytes.size()))) {
-        if (key.WriteBinary("PagingFiles", kEmptied, sizeof kEmptied)) return current;
-        key.Delete("_PagingFiles");
+        StopPoint("_PagingFiles saved");
+        return current;
     }
     RUNLOG(Tx("ページングファイルのエントリを削除できません。", "Cannot delete the entry for Paging Files."));
     return RegistryValue();
 }
 
+// The entries are queued before PagingFiles is emptied, so that a planner that ends between the
+// two leaves its way back; when the emptying fails, "$RestoreSwap" writes the same value again.
 void DisablePagingFileEntry() {
     PlannedKey key;
     if (!key.Open(HKEY_LOCAL_MACHINE, kMemoryManagementPath)) {
@@ -192,13 +229,22 @@ void DisablePagingFileEntry() {
             Tx("ページングファイルのレジストリキーを開けません。", "Cannot open the Registry Key for Paging Files."));
         return;
     }
-    RegistryValue saved = EmptyPagingFiles(key);
+    bool emptied = false;
+    RegistryValue saved = SavePagingFiles(key, &emptied);
+    if (saved.exists) {
+        for (const std::string &path : PagingFilePaths(saved.bytes))
+            AppendCommand("$Del " + path);
+        RUNLOG(Tx("再起動後にページングファイルを無効にします。", "Disable Paging File after rebooting."));
+        AppendCommand("$RestoreSwap");
+    }
+    static const char kEmptied[3] = {0, 0, 0};
+    if (saved.exists && !emptied) {
+        if (key.WriteBinary("PagingFiles", kEmptied, sizeof kEmptied))
+            StopPoint("PagingFiles emptied");
+        else
+            RUNLOG(Tx("ページングファイルのエントリを削除できません。", "Cannot delete the entry for Paging Files."));
+    }
     key.Close();
-    if (!saved.exists) return;
-    for (const std::string &path : PagingFilePaths(saved.bytes))
-        AppendCommand("$Del " + path);
-    RUNLOG(Tx("再起動後にページングファイルを無効にします。", "Disable Paging File after rebooting."));
-    AppendCommand("$RestoreSwap");
 }
 
 // Paging files of earlier settings may lie on any fixed drive; after the restart none is in use.
@@ -244,11 +290,14 @@ bool BackUpBootIni(const BootFiles &files) {
     PutBackEarlierBootIni(files);
     DeleteAnyway(files.saved);
     DeleteAnyway(files.edited);
-    return CopyFileA(files.ini.c_str(), files.saved.c_str(), TRUE) != FALSE;
+    if (!CopyFileA(files.ini.c_str(), files.saved.c_str(), TRUE)) return false;
+    StopPoint("BOOT.RN_ saved");
+    return true;
 }
 
 void ReplaceBootIni(const BootFiles &files) {
     if (CopyFileA(files.replacement.c_str(), files.ini.c_str(), FALSE)) {
+        StopPoint("BOOT.INI replaced");
         RUNLOG(Tx("Boot.ini を Boot.rnb で置き換えました。", "Boot.ini was replaced with Boot.rnb."));
         return;
     }
@@ -292,6 +341,7 @@ void EditBootIniForSafeMode(const BootFiles &files, bool minimal) {
         MoveFileA(files.saved.c_str(), files.ini.c_str());
         return;
     }
+    StopPoint("BOOT.INI moved to BOOT.IN_");
     std::string content;
     if (!ReadWholeFile(files.edited, &content)) {
         SafeModeFailed(Tx("Boot.in_ を読み込めません。\nセーフモードに切り替えられません。",
@@ -307,6 +357,7 @@ void EditBootIniForSafeMode(const BootFiles &files, bool minimal) {
         return;
     }
     DeleteFileA(files.edited.c_str());
+    StopPoint("BOOT.INI edited for safe mode");
 }
 
 // What the BOOT.INI work would do, noted without touching a file: the backup succeeds when BOOT.INI
@@ -324,12 +375,15 @@ void PreviewBootIni(const BootFiles &files, PlannerOptions &options, bool replac
                          options.notNetSafe ? "/SAFEBOOT:MINIMAL" : "/SAFEBOOT:NETWORK");
 }
 
+// The way back is queued before bcdedit runs: a planner that ends after it must not leave Windows
+// starting in safe mode for good. When bcdedit does not run, deleting the value changes nothing.
 void SetSafeBootWithBcdedit(bool minimal) {
     RUNLOG(minimal ? Tx("セーフモード(最小)に変更します。", "Change to Safe mode(minimal).")
                    : Tx("セーフモード(ネットワーク)に変更します。", "Change to Safe mode(network)."));
-    if (!RunCommandLine(minimal ? "bcdedit.exe /set safeboot Minimal" : "bcdedit.exe /set safeboot Network")) return;
     AppendCommand(Tx("$LOG 通常の起動モードに戻します。", "$LOG Change to Normal boot mode."));
     AppendCommand("bcdedit.exe /deletevalue safeboot");
+    if (RunCommandLine(minimal ? "bcdedit.exe /set safeboot Minimal" : "bcdedit.exe /set safeboot Network"))
+        StopPoint("safe boot set");
 }
 
 // ---- Automatic logon ----------------------------------------------------------------------------
@@ -344,6 +398,7 @@ void SwitchAutoAdminLogonOn() {
     bool written = key.WriteString(kAutoAdminLogon, "1", STRTYPE_PLAIN);
     key.Close();
     if (written) {
+        StopPoint("AutoAdminLogon 1");
         RUNLOG(Tx("自動ログオンを設定しました。", "Set Automatic logon."));
         return;
     }
@@ -368,10 +423,12 @@ void SwitchLastLogonInfoOff() {
         return;
     }
     RUNLOG(Tx("DisplayLastLogonInfo を無効にしています...", "Disable DisplayLastLogonInfo..."));
+    // Queued first, as for UAC: the way back is in the list before the change is made.
+    AppendCommand("$EnableDisplayLastLogonInfo");
     bool written = key.WriteInteger("DisplayLastLogonInfo", 0);
     key.Close();
     if (written)
-        AppendCommand("$EnableDisplayLastLogonInfo");
+        StopPoint("DisplayLastLogonInfo 0");
     else
         RUNLOG(failed);
 }
@@ -557,6 +614,7 @@ void SetPowerAfterRun(const PlannerOptions &options) {
     if (options.afterCountdown) AppendCommand(PowerCountdown(suspend));
     bool written = key.WriteString(suspend ? "Korvane0H0" : "Korvane0H1", command.c_str(), STRTYPE_KEEP);
     key.Close();
+    if (written) StopPoint(suspend ? "korvane /H0 in RunOnce" : "korvane /H1 in RunOnce");
     if (suspend)
         RUNLOG(written ? Tx("サスペンドモードへの移行を設定しました。", "Set to change to suspend mode.")
                        : Tx("サスペンドモードへの移行の設定に失敗しました。",

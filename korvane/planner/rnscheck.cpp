@@ -8,6 +8,7 @@
 #include "korvane.h"
 #include "dialogs/notify.h"
 #include "planner/rnsrun.h"
+#include "planner/rnsstop.h"
 
 #include "language.h"
 #include "platform.h"
@@ -216,6 +217,7 @@ struct ScreenState {
     UINT powerOffTimeout = 0;
     bool wallpaperShunted = false;
     BOOL screenSaverActive = FALSE;
+    RegistryValue storedSaver; // ScreenSaveActive as it was stored before the check
 };
 
 // The monitor's own power-off is the quieter protection; QS's black screen when it is not there.
@@ -258,26 +260,69 @@ void RestoreWallpaper(const ScreenState &state) {
                     : Tx("壁紙を元に戻せませんでした。", "Restoring wall paper was failed."));
 }
 
-void WriteScreenSaveActive(const char *value) {
+constexpr const char *kDesktopPath = "Control Panel\\desktop";
+
+RegistryValue ReadScreenSaveActive() {
     REGA key;
-    if (!key.OpenKey(HKEY_CURRENT_USER, "Control Panel\\desktop", OPEN_CREATE)) {
+    if (!key.OpenKey(HKEY_CURRENT_USER, kDesktopPath, OPEN_READONLY)) return {};
+    RegistryValue value = ReadRegistryValue(key, "ScreenSaveActive");
+    key.CloseKey();
+    return value;
+}
+
+// "0", "1", or the stored value as it was (value.exists false: delete it).
+void WriteScreenSaveActive(const RegistryValue &value) {
+    REGA key;
+    if (!key.OpenKey(HKEY_CURRENT_USER, kDesktopPath, OPEN_CREATE)) {
         ReportRegistryError("HKCU\\Desktop", kLogModule);
         return;
     }
-    key.WriteStringA("ScreenSaveActive", value, STRTYPE_KEEP);
+    if (value.exists)
+        WriteRegistryValue(key, "ScreenSaveActive", value);
+    else
+        key.DeleteValue("ScreenSaveActive");
     key.CloseKey();
 }
 
+RegistryValue SaverText(const char *text) {
+    return {true, REG_SZ, std::string(text, strlen(text) + 1)};
+}
+
+// What the registry says after the check: the stored value as it was. Windows reads the saver's
+// state from it, so it agrees with SystemParametersInfo there; where the two disagree, the
+// stored value is kept rather than replaced by "1", and a missing one comes back as "1" only
+// when the saver was on.
+RegistryValue StoredSaverAfter(const ScreenState &state) {
+    if (state.storedSaver.exists) return state.storedSaver;
+    return state.screenSaverActive ? SaverText("1") : RegistryValue{};
+}
+
+// "0", with or without its terminator.
+bool IsStoredOff(const RegistryValue &value) {
+    return value.exists && value.bytes.c_str() == std::string("0");
+}
+
+bool StoredSaverWasOn(const ScreenState &state) {
+    RegistryValue after = StoredSaverAfter(state);
+    return after.exists && !IsStoredOff(after);
+}
+
+// The way back is queued before the saver goes off, as for every change the planner makes. Only
+// the stored value needs it: SystemParametersInfo's switch lasts for the session only.
 void StopScreenSaver(ScreenState &state) {
     SystemParametersInfoA(SPI_GETSCREENSAVEACTIVE, 0, &state.screenSaverActive, 0);
-    WriteScreenSaveActive("0");
+    state.storedSaver = ReadScreenSaveActive();
+    bool storedOn = StoredSaverWasOn(state);
+    if (storedOn) AppendCommand(kScreenSaverRestore);
+    WriteScreenSaveActive(SaverText("0"));
     SystemParametersInfoA(SPI_SETSCREENSAVEACTIVE, FALSE, nullptr, SPIF_SENDCHANGE);
+    if (storedOn) StopPoint("ScreenSaveActive 0");
 }
 
 void RestartScreenSaver(const ScreenState &state) {
-    if (!state.screenSaverActive) return;
-    WriteScreenSaveActive("1");
-    SystemParametersInfoA(SPI_SETSCREENSAVEACTIVE, TRUE, nullptr, SPIF_SENDCHANGE);
+    RegistryValue after = StoredSaverAfter(state);
+    if (!IsStoredOff(after)) WriteScreenSaveActive(after);
+    if (state.screenSaverActive) SystemParametersInfoA(SPI_SETSCREENSAVEACTIVE, TRUE, nullptr, SPIF_SENDCHANGE);
 }
 
 void RunCustomCheck(const PlannerOptions &options, DWORD mask) {
@@ -558,21 +603,23 @@ bool ScheduleBootCheck(const PlannerOptions &options) {
         ReportScheduleFailure();
         return false;
     }
+    if (backup == Backup::Made) StopPoint("_BootExecute saved");
     RUNLOG(Tx("BootExecute を保存しました。", "Saved BootExecute."));
     std::string data = BootExecuteBytes(letters, options.surfaceScan);
     LogScheduledEntries(letters, data);
+    // Queued before BootExecute changes, so that even a list the planner never finishes puts it
+    // back; the planner writes it again as the first entry of the list, or over it when the
+    // check could not be scheduled.
+    AppendCommand("$RestoreBootExecute");
     RegistryValue scheduled;
     scheduled.exists = true;
     scheduled.type = REG_MULTI_SZ;
     scheduled.bytes = data;
     bool written = key.Write("BootExecute", scheduled);
+    if (written) StopPoint("BootExecute scheduled");
     if (!written && backup == Backup::Made) key.Delete("_BootExecute");
     key.Close();
     if (!written) ReportScheduleFailure();
-    bool restoreNeeded = written || backup == Backup::Kept;
-    // Queued at once, so that even a list the planner never finishes puts BootExecute back; the
-    // planner writes it again as the first entry of the list.
-    if (restoreNeeded) AppendCommand("$RestoreBootExecute");
     if (written) LogScheduledInJapanese(options.surfaceScan);
-    return restoreNeeded;
+    return written || backup == Backup::Kept;
 }

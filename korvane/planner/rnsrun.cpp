@@ -3,6 +3,7 @@
 #include "korvane.h"
 #include "planner/rnsplan.h"
 #include "planner/rnsrun.h"
+#include "planner/rnsstop.h"
 
 #include "language.h"
 #include "platform.h"
@@ -793,7 +794,8 @@ CarriedRestores RestoresToCarry(const std::vector<std::string> &earlierList) {
                                          "$RestoreShell",
                                          "$RestoreSwap",
                                          "$RestoreBi",
-                                         "bcdedit.exe /deletevalue safeboot"};
+                                         "bcdedit.exe /deletevalue safeboot",
+                                         "@REG.EXE ADD \"HKCU\\Control Panel\\desktop\" /v ScreenSaveActive"};
     static const char *const kLast[] = {"$OffAutoLogon", "$ClearAutoLogon", "$EnableDisplayLastLogonInfo"};
     auto isEntryOf = [](const std::string &entry, const char *keyword) {
         size_t length = strlen(keyword);
@@ -817,53 +819,45 @@ int TailEntryCount(const PlannerOptions &o, const ListContext &context) {
            int(EndEntries(o).size());
 }
 
-namespace {
-
-// Queues the carried entries that the list does not hold yet; the same restore twice would only
-// log a second, failing attempt.
-void AppendCarried(const std::vector<std::string> &carried) {
-    if (carried.empty()) return;
-    std::vector<std::string> written = Previewing() ? g_planRecord->entries : ReadCommandList();
-    written.resize(std::min(written.size(), size_t(CommandCount())));
-    for (const std::string &entry : carried) {
-        bool present = std::any_of(written.begin(), written.end(),
-                                   [&entry](const std::string &w) { return lstrcmpiA(w.c_str(), entry.c_str()) == 0; });
-        if (present) continue;
-        RUNLOG2(Tx("前回の Rinsa の復元エントリを引き継ぎました - ", "Kept the restore entry of an earlier run - "),
-                entry.c_str());
-        AppendCommand(entry);
-        written.push_back(entry);
+void WriteCarriedHead(const CarriedRestores &carried, bool logged) {
+    AppendCommand(nullptr);
+    for (const auto *part : {&carried.first, &carried.last}) {
+        for (const std::string &entry : *part) {
+            if (logged)
+                RUNLOG2(Tx("前回の Rinsa の復元エントリを引き継ぎました - ", "Kept the restore entry of an earlier run - "),
+                    entry.c_str());
+            AppendCommand(entry);
+        }
     }
 }
 
-} // namespace
-
 void WriteCommandList(PlannerOptions &o, bool bootExecuteSaved, const CarriedRestores &carried) {
     RUNTRACE("rns:L01");
-    AppendCommand(nullptr);
+    // The carried entries lead the list as they were written before the first change; writing
+    // them again puts the same text in the same places.
+    WriteCarriedHead(carried, true);
     // Written once already when BootExecute was saved; the list starts with it all the same.
     if (bootExecuteSaved) AppendCommand("$RestoreBootExecute");
     if ((o.runMethod == 2 || o.runMethod == 3) && g_windowsVersion >= 600) DisableUac(o);
     if (!o.stopServices.empty()) StopServices(o);
     if (o.runMethod != 4) InstallQuietShell(o);
     if (o.noPagingFile) DisablePagingFile(o);
-    AppendCarried(carried.first);
     RUNTRACE("rns:L07");
     AppendAll(StartCountdownEntries(o));
     QueueCleanup(o);
     ListContext context = MakeListContext(o);
-    RunFileSweep(o, SweepRoom(CommandCount(), TailEntryCount(o, context) + int(carried.last.size())));
+    RunFileSweep(o, SweepRoom(CommandCount(), TailEntryCount(o, context)));
     RUNTRACE("rns:L09");
     if ((o.runMethod != 4 && o.bootini) || o.runMethod == 3) PrepareBootIni(o);
     AppendAll(WorkEntries(o, context));
     RUNTRACE("rns:L16");
     WriteTimeStamps(o, context.drives);
     if (o.offAutoLogon != 0) SetAutomaticLogon(o);
-    AppendCarried(carried.last);
     if (o.endAction == 2 || o.endAction == 3) SetPowerAfterRun(o);
     AppendAll(EndEntries(o));
     // An older, longer list must not run on behind the new end.
     DeleteStaleCommands();
+    StopPoint("command list written");
     RUNTRACE("rns:L18");
 }
 
@@ -1021,18 +1015,22 @@ void HideAndDisableMainWindow() {
 
 // Steps up to the first change; false when the run is given up. bootExecuteSaved tells whether
 // check disk was scheduled at boot through BootExecute.
-bool PrepareForChanges(PlannerOptions &o, bool *bootExecuteSaved) {
+// The earlier list's restore entries are written at the head of the list before the first change:
+// a planner killed later, however far it got, leaves them where QS and the next run find them.
+bool PrepareForChanges(PlannerOptions &o, const CarriedRestores &carried, bool *bootExecuteSaved) {
     *bootExecuteSaved = false;
     if (!TakesCheckDiskPath(o)) {
         RUNTRACE("rns:09");
         if (!Countdown(o)) return false;
         HideAndDisableMainWindow();
+        WriteCarriedHead(carried, false);
         return true;
     }
     RUNTRACE("rns:2d5A");
     if (o.runMethod != 4 && !LogonPreTest(o)) return false;
     if (!Countdown(o)) return false;
     HideAndDisableMainWindow();
+    WriteCarriedHead(carried, false);
     if (ChecksDiskNow(o))
         CheckDiskNow(o);
     else
@@ -1084,7 +1082,7 @@ bool PlanRinsaRun() {
     if (options.restorePoint) MakeRestorePoint();
     if (options.cleanmgr) RunDiskCleanup(options);
     bool bootExecuteSaved = false;
-    if (!PrepareForChanges(options, &bootExecuteSaved)) return false;
+    if (!PrepareForChanges(options, carried, &bootExecuteSaved)) return false;
     RunBeforeCommands(options);
     WriteCommandList(options, bootExecuteSaved, carried);
     RUNTRACE("rns:N284");
@@ -1144,6 +1142,7 @@ void PlanInRecord(PlannerOptions &options) {
         for (const std::string &command : DiskCleanupCommands(ResolveDriveMask(options.drives) & kAllLetters))
             RunCommandLine(command.c_str());
     bool bootExecuteSaved = false;
+    WriteCarriedHead(carried, false);
     if (TakesCheckDiskPath(options)) {
         if (options.runMethod != 4) RecordProgram(Tx("ログオンの事前テスト", "Logon pre-test"));
         if (ChecksDiskNow(options))

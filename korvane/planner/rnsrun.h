@@ -218,12 +218,20 @@ int TailEntryCount(const PlannerOptions &options, const ListContext &context);
 
 // The restore entries of an earlier list that QS has not finished. A run planned before then finds
 // the earlier run's changes in place and takes them for the way things were, so it queues their
-// restore entries again: first those that lead the list, last the automatic logon ones, which
-// stay at its end so that an unplanned restart still logs on by itself.
+// restore entries again, at the head of its list: first those of the system changes, then the
+// automatic logon ones.
+// The entry that switches the screen saver on again, queued while check disk runs before the
+// restart with the saver off: QS (after a planner killed there) or the next run's carried list
+// puts the saver back. A finished check switches it on itself, and the list replaces the entry.
+constexpr const char *kScreenSaverRestore =
+    "@REG.EXE ADD \"HKCU\\Control Panel\\desktop\" /v ScreenSaveActive /t REG_SZ /d 1 /f";
 struct CarriedRestores {
     std::vector<std::string> first, last;
 };
 CarriedRestores RestoresToCarry(const std::vector<std::string> &earlierList);
+// Starts the list anew with the carried entries, before the run changes anything: a planner
+// killed at any later point leaves them in the list (logged says whether to log each one).
+void WriteCarriedHead(const CarriedRestores &carried, bool logged);
 
 // The hand-over goes through these, so tests can watch it without a restart.
 using ExitWindowsFunction = BOOL(WINAPI *)(UINT flags, DWORD reason);

@@ -273,3 +273,93 @@ def test_black_screen_qs_is_ended_by_another_with_x(prefix):
     assert ended.returncode == 0
     assert black.wait(30) == 0
     assert prefix.run(QS, "/x", timeout=30).returncode == 0, "/X with no QS window exits quietly"
+
+
+# ---- A list the planner generated, interrupted at each of its entries ------------------------------
+
+GENERATED_KEYS = [WINLOGON_KEY, MEMORY, SERVICES + "\\TwSrvA", SERVICES + "\\TwSrvB", MACHINE_WINLOGON,
+                  POLICIES]
+BOOT_FILES = ("C:\\BOOT.INI", "C:\\BOOT.RN_", "C:\\BOOT.S__")
+
+
+def plan_every_kind_of_entry(prefix):
+    """KORVANE.EXE /A on Windows XP with an entry of every kind it writes: the restores of the
+    services, the shell, the paging file, BOOT.INI and automatic logon; clean-up; defragmentation
+    with its result lines; check disk; another program. Returns the machine, as the planner left it."""
+    from test_rinsa_run import Machine
+    machine = Machine(prefix, "winxp64", {
+        "Selected": 2, "sd_check_cust": 1, "sd_edit_cust": "CHKDSK.EXE %s /F", "stopsrv": "TwSrvA\x07TwSrvB\x07",
+        "NoPagingFile": 1, "Del_Inf_Pnf": 1, "Bootini": 1, "OffAutoLogon": 2, "ba_after": 1,
+        "ba_after_cl": "CMD.EXE /C exit 3"})
+    outcome, _ = machine.plan()
+    assert outcome.kinds == ["reboot"], outcome
+    return machine
+
+
+class SavedState:
+    """Values of keys (without their subkeys) and files at one moment, to be put back."""
+
+    def __init__(self, prefix):
+        self.prefix = prefix
+        self.values = {key: prefix.reg_values(key) or {} for key in GENERATED_KEYS}
+        self.files = {p: prefix.read_file(p) if prefix.unix_path(p).exists() else None for p in BOOT_FILES}
+
+    def put_back(self):
+        now = {key: self.prefix.reg_values(key) or {} for key in GENERATED_KEYS}
+        self.prefix.import_values({key: {**{n: None for n in now[key] if n not in values}, **values}
+                                   for key, values in self.values.items()})
+        for path, text in self.files.items():
+            if text is None:
+                self.prefix.unix_path(path).unlink(missing_ok=True)
+            else:
+                self.prefix.write_file(path, text)
+        self.prefix.write_file("C:\\windows\\Inf\\tw.pnf", "x")
+
+
+def test_a_generated_list_interrupted_at_any_entry_ends_as_an_uninterrupted_run(prefix):
+    """The list of a real plan, with every kind of entry, stopped before each entry in turn by an
+    unplanned restart and walked again: each time the machine ends as the uninterrupted run
+    leaves it, and no program of the list runs twice."""
+    normal_state(prefix)
+    prefix.import_values({MACHINE_WINLOGON: {"AutoAdminLogon": None}})
+    prefix.write_file("C:\\BOOT.INI", "[boot loader]\r\ntimeout=30\r\n")
+    prefix.write_file("C:\\BOOT.RNB", "[boot loader]\r\ntimeout=0\r\n")
+    prefix.write_file("C:\\windows\\Inf\\tw.pnf", "x")
+    before = Session(prefix).snapshot(*GENERATED_KEYS)
+    machine = plan_every_kind_of_entry(prefix)
+    session = machine.session
+    planned, entries = SavedState(prefix), list(session.command_list().values())
+    kinds = {e.split(" ")[0].upper() for e in entries}
+    for kind in ["$RSERVICE", "$RESTORESHELL", "$DEL", "$RESTORESWAP", "$DELFILES", "$RESTOREBI", "$IFE",
+                 "$RECDFRGTIME", "$CLEARAUTOLOGON", "$ENABLEDISPLAYLASTLOGONINFO", "CMD.EXE", "CHKDSK.EXE"]:
+        assert kind in kinds, f"the planner wrote no {kind} entry: {entries}"
+    assert entries[-1] == "$End ExitWindows"
+    entries[-1] = "$End Boot"  # the same end, without switching the test machine off
+
+    def walk(first, lines):
+        session.write_command_list(lines, first=first)
+        outcome = session.run(first=session.start(QS), boots=0, timeout=120)
+        assert outcome.ended == "exit" and not outcome.actions, outcome
+
+    def tools_since(count):
+        """The tools of the list that ran since the journal held count records, in their order."""
+        return [r.tool.upper() for r in prefix.journal()[count:] if r.tool.upper() != "WINEBOOT"]
+
+    journal = len(prefix.journal())
+    walk(0, entries)
+    runs = tools_since(journal)
+    assert {"DEFRAG", "CHKDSK"} <= set(runs), runs
+    expected = session.snapshot(*GENERATED_KEYS)
+    assert before.compare(expected) == [], "the uninterrupted run puts everything back"
+    assert prefix.read_file("C:\\BOOT.INI") == "[boot loader]\r\ntimeout=30\r\n"
+    for stop in range(1, len(entries)):
+        planned.put_back()
+        journal = len(prefix.journal())
+        walk(0, entries[:stop])
+        walk(stop, entries[stop:])
+        where = f"interrupted before entry {stop} ({entries[stop]!r})"
+        assert expected.compare(session.snapshot(*GENERATED_KEYS)) == [], where
+        assert session.command_list() == {}, where
+        assert prefix.read_file("C:\\BOOT.INI") == "[boot loader]\r\ntimeout=30\r\n", where
+        assert not prefix.unix_path("C:\\BOOT.RN_").exists(), where
+        assert tools_since(journal) == runs, f"{where}: a tool ran twice or not at all"

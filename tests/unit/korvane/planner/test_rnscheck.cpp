@@ -2,6 +2,7 @@
 // command lines, the logon pre-test with a scripted LogonUserA (its password never reaches the log
 // or a message), and check disk run at once through CMD and KORVLOG.
 #include "planner/rnscheck.h"
+#include "planner/rnsstop.h"
 
 #include "dialogs/alogon.h"
 #include "dialog_driver.h"
@@ -465,6 +466,60 @@ TEST_F(CheckNowTest, EachDriveIsCheckedBehindTheBlackScreenAndItsExitCodeLogged)
     EXPECT_EQ(expected, Texts());
     RawValue saver = ReadRaw(HKEY_CURRENT_USER, "Control Panel\\desktop", "ScreenSaveActive");
     EXPECT_STREQ("1", reinterpret_cast<const char *>(saver.data.data())) << "the screen saver is back";
+}
+
+// While check disk runs the saver is off: a planner killed then must leave the entry that puts it
+// back, and a run planned over that list must carry the entry on. The stored value is what a
+// restart reads, so it alone asks for the entry, and it comes back as it was even where the
+// session's state says otherwise (Wine keeps that state apart from the registry).
+TEST_F(CheckNowTest, TheStoredScreenSaverHasItsWayBackInTheListAndComesBackAsItWas) {
+    struct Case {
+        const char *stored; // nullptr: no value
+        BOOL active;        // the session's state
+        bool queued;
+        const char *after;
+    };
+    const Case cases[] = {
+        {"1", TRUE, true, "1"},           {"0", FALSE, false, "0"}, {"0", TRUE, false, "0"},
+        {"1", FALSE, true, "1"},          {"2", FALSE, true, "2"},  {nullptr, TRUE, true, "1"},
+        {nullptr, FALSE, false, nullptr},
+    };
+    static Lines atPoint;
+    void (*savedAction)(const char *) = g_stopPointAction;
+    g_stopPointAction = [](const char *change) {
+        if (strcmp(change, "ScreenSaveActive 0") == 0) atPoint = Entries();
+    };
+    BOOL sessionBefore = FALSE;
+    SystemParametersInfoA(SPI_GETSCREENSAVEACTIVE, 0, &sessionBefore, 0);
+    PlannerOptions options;
+    options.drives = 1u << 2;
+    WriteStandIn("MZ but no program");
+    for (const Case &c : cases) {
+        SCOPED_TRACE(std::string(c.stored ? c.stored : "(none)") + (c.active ? ", on" : ", off"));
+        Restart();
+        atPoint = {};
+        SystemParametersInfoA(SPI_SETSCREENSAVEACTIVE, c.active, nullptr, 0);
+        if (c.stored)
+            WriteText(HKEY_CURRENT_USER, "Control Panel\\desktop", "ScreenSaveActive", c.stored);
+        else
+            DeleteRaw(HKEY_CURRENT_USER, "Control Panel\\desktop", "ScreenSaveActive");
+        CheckDiskNow(options);
+
+        EXPECT_EQ(c.queued ? Lines{kScreenSaverRestore} : Lines{}, atPoint);
+        RawValue after = ReadRaw(HKEY_CURRENT_USER, "Control Panel\\desktop", "ScreenSaveActive");
+        EXPECT_EQ(c.after != nullptr, after.exists);
+        if (c.after && after.exists) {
+            EXPECT_STREQ(c.after, reinterpret_cast<const char *>(after.data.data()));
+        }
+        BOOL sessionAfter = !c.active;
+        SystemParametersInfoA(SPI_GETSCREENSAVEACTIVE, 0, &sessionAfter, 0);
+        EXPECT_EQ(c.active, sessionAfter) << "the session's saver as it was";
+    }
+    SystemParametersInfoA(SPI_SETSCREENSAVEACTIVE, sessionBefore, nullptr, 0);
+    g_stopPointAction = savedAction;
+    EXPECT_EQ(Lines{}, BoxTexts());
+
+    EXPECT_EQ(Lines{kScreenSaverRestore}, RestoresToCarry({"$LOG x", kScreenSaverRestore, "$End Boot"}).first);
 }
 
 } // namespace

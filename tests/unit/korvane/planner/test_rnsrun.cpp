@@ -2,6 +2,9 @@
 // list for every Windows version and option, and the hand-over.
 #include "korvane.h"
 #include "planner/rnsrun.h"
+#include "planner/rnschange.h"
+#include "planner/rnsstop.h"
+#include "dialogs/alogon.h"
 
 #include "language.h"
 #include "log_capture.h"
@@ -9,6 +12,7 @@
 #include "resource.h"
 #include "scoped_messages.h"
 #include "settings.h"
+#include "system_state.h"
 
 #include <gtest/gtest.h>
 #include <shellapi.h>
@@ -488,7 +492,7 @@ TEST_F(PlannerTest, AnUnfinishedEarlierListKeepsItsRestoreEntries) {
         << "restores only, done entries and look-alike words left out";
     EXPECT_EQ((Lines{"$OffAutoLogon", "$EnableDisplayLastLogonInfo"}), carried.last);
 
-    // This run queues its own automatic logon entry; the carried one is not written twice.
+    // The carried entries lead the list; this run's own automatic logon entry stays at its end.
     PlannerOptions o;
     o.runMethod = 4;
     o.selected = 3;
@@ -497,7 +501,7 @@ TEST_F(PlannerTest, AnUnfinishedEarlierListKeepsItsRestoreEntries) {
     o.offAutoLogon = 1;
     WriteCommandList(o, false, carried);
     Lines expected = carried.first;
-    expected.insert(expected.end(), {"x.exe", "$OffAutoLogon", "$EnableDisplayLastLogonInfo"});
+    expected.insert(expected.end(), {"$OffAutoLogon", "$EnableDisplayLastLogonInfo", "x.exe", "$OffAutoLogon"});
     for (const std::string &end : EndEntries(o))
         expected.push_back(end);
     EXPECT_EQ(expected, Entries());
@@ -552,6 +556,44 @@ TEST_F(RunTest, RunNowWritesTheListAndStartsQs) {
     ASSERT_FALSE(log_.Texts().empty());
     EXPECT_EQ(0u, log_.Texts()[0].rfind("--- Rinsa running is started. - ", 0)) << log_.Texts()[0];
     EXPECT_TRUE(Logged("No Rinsa - Automatic running only."));
+}
+
+// A first run killed after it turned UAC and the last-logon notice off left their entries; a second
+// run, killed at any of its own points, must leave them in the list, or both stay off for good.
+TEST_F(RunTest, ARunPlannedOverAKilledOneKeepsItsRestoresAtEveryPoint) {
+    ValueGuard lua(HKEY_LOCAL_MACHINE, kPoliciesSystemPath, "EnableLUA");
+    ValueGuard lastLogon(HKEY_LOCAL_MACHINE, kPoliciesSystemPath, "DisplayLastLogonInfo");
+    ValueGuard shell(HKEY_CURRENT_USER, kUserWinlogonPath, "Shell");
+    ValueGuard autoLogon(HKEY_LOCAL_MACHINE, kWinlogonPath, kAutoAdminLogon);
+    KeyGuard service(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Services\\TwTestCarry");
+    WriteDword(HKEY_LOCAL_MACHINE, kPoliciesSystemPath, "EnableLUA", 0);
+    WriteDword(HKEY_LOCAL_MACHINE, kPoliciesSystemPath, "DisplayLastLogonInfo", 0);
+    WriteDword(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Services\\TwTestCarry", "Start", 2);
+    DeleteRaw(HKEY_CURRENT_USER, kUserWinlogonPath, "Shell");
+    const Lines earlier = {"$EnableUAC", "$CountDown 60,starting", "$EnableDisplayLastLogonInfo"};
+    for (size_t i = 0; i < earlier.size(); ++i)
+        SetText(OrderValueName(int(i)).c_str(), earlier[i].c_str());
+    Set("How", 2);
+    Set("Drives", LONG(kC));
+    Set("OffAutoLogon", 1);
+    SetText("stopsrv", "TwTestCarry\a");
+
+    static std::vector<std::pair<std::string, Lines>> seen;
+    seen.clear();
+    void (*savedAction)(const char *) = g_stopPointAction;
+    g_stopPointAction = [](const char *change) { seen.push_back({change, Entries()}); };
+    EXPECT_TRUE(PlanRinsaRun());
+    g_stopPointAction = savedAction;
+
+    ASSERT_GE(seen.size(), 4u) << "the service, the shell, automatic logon and the list";
+    for (const auto &[change, entries] : seen) {
+        SCOPED_TRACE(change);
+        for (const char *restore : {"$EnableUAC", "$EnableDisplayLastLogonInfo"})
+            EXPECT_NE(entries.end(), std::find(entries.begin(), entries.end(), restore))
+                << restore << " lost by a kill here";
+    }
+    Lines entries = Entries();
+    EXPECT_EQ(1, std::count(entries.begin(), entries.end(), "$RestoreShell ")) << "QS was not the shell before";
 }
 
 TEST_F(RunTest, CancelledCountdownChangesNothing) {
