@@ -523,7 +523,14 @@ class Prefix:
     # -- registry, through reg.exe in code page 932 so that Japanese texts survive both ways
 
     def reg(self, *args):
-        return self.run("reg.exe", *args, env=JAPANESE, encoding="cp932", timeout=60)
+        """reg.exe says why whenever it fails ("reg: Unable to find the specified registry key");
+        an end without a word is Wine ending it (seen, rarely, on a heavily loaded machine), and
+        every use here can simply be run again."""
+        for _ in range(3):
+            result = self.run("reg.exe", *args, env=JAPANESE, encoding="cp932", timeout=60)
+            if result.returncode == 0 or result.stdout.strip() or result.stderr.strip():
+                break
+        return result
 
     def reg_values(self, key):
         """Every value of a key as {name: value}; None when the key does not exist."""
