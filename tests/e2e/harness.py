@@ -528,7 +528,9 @@ class Prefix:
         every use here can simply be run again."""
         for _ in range(3):
             result = self.run("reg.exe", *args, env=JAPANESE, encoding="cp932", timeout=60)
-            if result.returncode == 0 or result.stdout.strip() or result.stderr.strip():
+            # A query that found its key always names it.
+            answered = result.stdout.strip() or result.stderr.strip() or (result.returncode == 0 and args[0] != "query")
+            if answered:
                 break
         return result
 
